@@ -1,0 +1,167 @@
+#include "mainwindow/mainwindow.h"
+
+#include "mainwindow/glyphtableview.h"
+#include "mainwindow/picturecell.h"
+#include "mainwindow/pixeleditor.h"
+#include "mainwindow/units.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+
+using namespace fonttable;
+
+namespace
+{
+
+// The client area below the menu bar, in twips.
+constexpr int ClientWidth = 10'920;
+constexpr int ClientHeight = 6'285;
+
+constexpr int PenLevelMaximum = 255;
+
+QAction *addItem(QWidget *menu, const char *name, const QString &caption)
+{
+    auto *action = new QAction(caption, menu);
+    action->setObjectName(QLatin1String(name));
+    menu->addAction(action);
+    return action;
+}
+
+QMenu *addMenu(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *menu = new QMenu(caption, parent);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString &programDir, FileCalls fileCalls, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                              Qt::MSWindowsFixedSizeDialogHint),
+      m_programDir(programDir), m_fileCalls(std::move(fileCalls))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(tr("Tessora"));
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(units::layoutRect(0, 0, ClientWidth, ClientHeight).size());
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    createControls(client);
+    createMenus();
+
+    m_state.PenColor = grayColor(quint8(m_hScroll1->value()));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createControls(QWidget *client)
+{
+    m_viewer = new GlyphTableView(client);
+    m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
+
+    m_editor = new PixelEditor(client);
+    m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
+
+    m_penPictureBox = new QFrame(client);
+    m_penPictureBox->setObjectName(QStringLiteral("PenPictureBox"));
+    m_penPictureBox->setGeometry(units::layoutRect(8400, 5160, 300, 300));
+    m_penPictureBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_penPictureBox->setAutoFillBackground(true);
+    QPalette swatch = m_penPictureBox->palette();
+    swatch.setColor(QPalette::Window, Qt::white);
+    m_penPictureBox->setPalette(swatch);
+
+    m_hScroll1 = new QScrollBar(Qt::Horizontal, client);
+    m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
+    m_hScroll1->setGeometry(units::layoutRect(8760, 5160, 1695, 300));
+    m_hScroll1->setRange(0, PenLevelMaximum);
+    m_hScroll1->setSingleStep(1);
+    m_hScroll1->setPageStep(16);
+    m_hScroll1->setValue(PenLevelMaximum);
+
+    m_penNumber = new QLabel(QString::number(PenLevelMaximum), client);
+    m_penNumber->setObjectName(QStringLiteral("PenNumber"));
+    m_penNumber->setGeometry(units::layoutRect(10'560, 5205, 300, 300));
+    m_penNumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_pickColor = new QPushButton(client);
+    m_pickColor->setObjectName(QStringLiteral("PickColor"));
+    m_pickColor->setGeometry(units::layoutRect(9240, 5600, 615, 495));
+    m_pickColor->setToolTip(tr("Pick Color"));
+}
+
+void MainWindow::createMenus()
+{
+    QMenu *file = addMenu(this, "File", tr("File"));
+    connect(addItem(file, "Read", tr("Read")), &QAction::triggered, this, &MainWindow::read);
+    connect(addItem(file, "Save", tr("Save")), &QAction::triggered, this, &MainWindow::save);
+    connect(addItem(file, "Exit", tr("Exit")), &QAction::triggered, this,
+            &MainWindow::exitRequested);
+    menuBar()->addMenu(file);
+
+    QMenu *view = addMenu(this, "View", tr("View"));
+    QMenu *gridlines = addMenu(view, "ShowGridlines", tr("Show Gridlines"));
+    m_sgViewer = addItem(gridlines, "SGViewer", tr("Viewer"));
+    m_sgEditor = addItem(gridlines, "SGEditor", tr("Editor"));
+    for (QAction *item : {m_sgViewer, m_sgEditor}) {
+        item->setCheckable(true);
+        item->setChecked(true);
+        item->setEnabled(false);
+    }
+    // The table's check mark stands while its borders are off.
+    connect(m_sgViewer, &QAction::toggled, m_viewer,
+            [this](bool checked) { m_viewer->setBorders(!checked); });
+    view->addMenu(gridlines);
+    menuBar()->addMenu(view);
+
+    addItem(menuBar(), "About", tr("About"));
+}
+
+void MainWindow::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void MainWindow::read()
+{
+    const QString path = resourcePath(m_programDir);
+    ReadResult result = readBlock(path, m_fileCalls);
+    if (!result.ok()) {
+        showMessage(result.error);
+        return;
+    }
+    m_state.FontTable = result.table;
+    m_state.ResourcePath = path;
+    m_state.ResourceSize = result.archiveSize;
+
+    // The table is drawn while the borders may still be on; the cells keep the drawing when
+    // the borders go.
+    m_viewer->drawTable(m_state.FontTable);
+    m_viewer->setBorders(false);
+    m_sgViewer->setEnabled(true);
+    m_sgViewer->setChecked(true);
+    m_state.TableLoaded = true;
+}
+
+void MainWindow::save()
+{
+    if (!m_state.TableLoaded) {
+        showMessage(tr("Please read san11res.bin first."));
+        return;
+    }
+    const WriteResult result =
+        writeBlock(m_state.ResourcePath, m_state.FontTable, m_state.ResourceSize, m_fileCalls);
+    if (!result.ok())
+        showMessage(result.error);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "fonttable/resourcefile.h"
+#include "mainwindow/editorstate.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class GlyphTableView;
+class PixelEditor;
+
+// The program's one working window: the glyph table, the pixel editor with its pen, the menus,
+// and the file commands that move the font table between the archive and EditorState.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // programDir is the folder that holds the archive, normally the program's own.
+    explicit MainWindow(const QString &programDir, fonttable::FileCalls fileCalls = {},
+                        QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    const EditorState &state() const { return m_state; }
+
+signals:
+    // File > Exit: the program ends at once, whatever windows are open.
+    void exitRequested();
+
+private:
+    void createMenus();
+    void createControls(QWidget *client);
+    void showMessage(const QString &text);
+
+    void read();
+    void save();
+
+    const QString m_programDir;
+    const fonttable::FileCalls m_fileCalls;
+    EditorState m_state;
+
+    GlyphTableView *m_viewer = nullptr;
+    PixelEditor *m_editor = nullptr;
+    QFrame *m_penPictureBox = nullptr;
+    QScrollBar *m_hScroll1 = nullptr;
+    QLabel *m_penNumber = nullptr;
+    QPushButton *m_pickColor = nullptr;
+    QAction *m_sgViewer = nullptr;
+    QAction *m_sgEditor = nullptr;
+};

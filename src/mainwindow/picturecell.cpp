@@ -1,0 +1,120 @@
+#include "mainwindow/picturecell.h"
+
+#include "mainwindow/units.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+PictureCell::PictureCell(QWidget *parent)
+    : QWidget(parent), m_background(palette().color(QPalette::Base))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureCell::setBackground(const QColor &color)
+{
+    m_background = color;
+    if (!m_image.isNull())
+        m_image.fill(color);
+    update();
+}
+
+void PictureCell::setBorder(bool on)
+{
+    if (m_border == on)
+        return;
+    m_border = on;
+    update();
+}
+
+int PictureCell::inset() const
+{
+    return m_border ? std::max(1, int(std::lround(m_imageScale))) : 0;
+}
+
+void PictureCell::ensureImage()
+{
+    const qreal scale = devicePixelRatioF();
+    const QSize size(int(std::ceil(width() * scale)) + 1, int(std::ceil(height() * scale)) + 1);
+    if (m_image.size() == size && m_imageScale == scale)
+        return;
+    if (m_image.isNull()) {
+        m_image = QImage(size, QImage::Format_RGB32);
+        m_image.fill(m_background);
+    } else {
+        // Moved to a screen of another scale factor: keep the drawing as well as pixels allow.
+        m_image = m_image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    m_imageScale = scale;
+}
+
+void PictureCell::fill(std::span<const Fill> rects)
+{
+    ensureImage();
+    QRect dirty;
+    for (const Fill &r : rects) {
+        const QRect pixels =
+            units::cornersRect(r.x1, r.y1, r.x2, r.y2, m_imageScale) & m_image.rect();
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(m_image.scanLine(y));
+            std::fill(line + pixels.left(), line + pixels.right() + 1, r.color);
+        }
+        dirty |= pixels;
+    }
+    if (dirty.isEmpty())
+        return;
+    const QRectF logical(QPointF(dirty.translated(inset(), inset()).topLeft()) / m_imageScale,
+                         QSizeF(dirty.size()) / m_imageScale);
+    update(logical.toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+void PictureCell::paintEvent(QPaintEvent *)
+{
+    ensureImage();
+    QPainter painter(this);
+    const qreal scale = m_imageScale;
+
+    // Paint in device pixels, counted from the whole device pixel nearest to the cell's corner:
+    // at fractional scale factors the corner itself may fall between two device pixels.
+    const QTransform toDevice = painter.deviceTransform();
+    const QPointF corner(toDevice.dx(), toDevice.dy());
+    const QPointF snapped(std::round(corner.x()), std::round(corner.y()));
+    painter.translate((snapped - corner) / scale);
+    painter.scale(1 / scale, 1 / scale);
+
+    const QRect cell(0, 0, int(std::lround(corner.x() + width() * scale) - snapped.x()),
+                     int(std::lround(corner.y() + height() * scale) - snapped.y()));
+    const int in = inset();
+    const QRect area = cell.adjusted(in, in, -in, -in);
+    painter.drawImage(area.topLeft(), m_image, QRect(QPoint(), area.size()));
+    if (in > 0) {
+        const QColor line = palette().color(QPalette::WindowText);
+        painter.fillRect(QRect(0, 0, cell.width(), in), line);
+        painter.fillRect(QRect(0, cell.height() - in, cell.width(), in), line);
+        painter.fillRect(QRect(0, in, in, area.height()), line);
+        painter.fillRect(QRect(cell.width() - in, in, in, area.height()), line);
+    }
+}
+
+void PictureCell::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void PictureCell::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click)
+        emit clicked();
+}
+
+void PictureCell::mouseDoubleClickEvent(QMouseEvent *)
+{
+    // The second press of a double click is no click of its own.
+    m_pressed = false;
+}

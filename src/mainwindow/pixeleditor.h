@@ -1,0 +1,32 @@
+#pragma once
+
+#include "fonttable/fonttable.h"
+
+#include <QWidget>
+
+#include <array>
+
+class PictureCell;
+
+// The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited.
+class PixelEditor : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The grid's place in the main window's client area, in twips.
+    static constexpr int Left = 8400;
+    static constexpr int Top = 225;
+
+    explicit PixelEditor(QWidget *parent = nullptr);
+
+    PictureCell *cell(int pixel) const { return m_cells[pixel - 1]; }
+
+    void setBorders(bool on);
+
+signals:
+    void pixelClicked(int pixel);
+
+private:
+    std::array<PictureCell *, fonttable::PixelsPerGlyph> m_cells;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "fonttable/fonttable.h"
+
+#include <QColor>
+#include <QRect>
+
+// The window is designed in twips, 1/1440 inch: 15 twips make one pixel at 96 dots per inch.
+// Every twip coordinate becomes pixels here and nowhere else.
+namespace units
+{
+
+inline constexpr int TwipsPerPixel = 15;
+
+// Pixels at the given scale (device pixels per logical pixel), rounded to the nearest pixel.
+int pixels(int twips, qreal scale = 1.0);
+
+// A control's place in logical pixels from its left, top, width and height in twips.
+QRect layoutRect(int left, int top, int width, int height);
+
+// The pixels a rectangle with corners (x1, y1) and (x2, y2) in twips covers at the given scale.
+// Each corner is rounded to the nearest pixel boundary, so rectangles on a common pitch come out
+// the same size wherever they lie.
+QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale);
+
+inline QColor color(fonttable::PackedColor packed)
+{
+    return QColor(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
+}
+
+} // namespace units
