@@ -93,6 +93,10 @@ void MainWindow::createControls(QWidget *client)
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
     m_penNumber->setGeometry(units::layoutRect(10'560, 5205, 300, 300));
     m_penNumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The label is laid out for three digits of a small dialog font.
+    QFont small = m_penNumber->font();
+    small.setPixelSize(11);
+    m_penNumber->setFont(small);
 
     m_pickColor = new QPushButton(client);
     m_pickColor->setObjectName(QStringLiteral("PickColor"));
