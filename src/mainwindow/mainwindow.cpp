@@ -60,6 +60,7 @@ MainWindow::MainWindow(const QString &programDir, FileCalls fileCalls, QWidget *
     createMenus();
 
     m_state.PenColor = grayColor(quint8(m_hScroll1->value()));
+    showPen();
 }
 
 MainWindow::~MainWindow() = default;
@@ -69,17 +70,17 @@ void MainWindow::createControls(QWidget *client)
     m_viewer = new GlyphTableView(client);
     m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
 
+    connect(m_viewer, &GlyphTableView::glyphClicked, this, &MainWindow::loadGlyph);
+
     m_editor = new PixelEditor(client);
     m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
+    connect(m_editor, &PixelEditor::pixelClicked, this, &MainWindow::clickPixel);
 
     m_penPictureBox = new QFrame(client);
     m_penPictureBox->setObjectName(QStringLiteral("PenPictureBox"));
     m_penPictureBox->setGeometry(units::layoutRect(8400, 5160, 300, 300));
     m_penPictureBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_penPictureBox->setAutoFillBackground(true);
-    QPalette swatch = m_penPictureBox->palette();
-    swatch.setColor(QPalette::Window, Qt::white);
-    m_penPictureBox->setPalette(swatch);
 
     m_hScroll1 = new QScrollBar(Qt::Horizontal, client);
     m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
@@ -88,6 +89,8 @@ void MainWindow::createControls(QWidget *client)
     m_hScroll1->setSingleStep(1);
     m_hScroll1->setPageStep(16);
     m_hScroll1->setValue(PenLevelMaximum);
+    // Emitted only when the level differs, both while dragging and when set from code.
+    connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
 
     m_penNumber = new QLabel(QString::number(PenLevelMaximum), client);
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
@@ -102,6 +105,7 @@ void MainWindow::createControls(QWidget *client)
     m_pickColor->setObjectName(QStringLiteral("PickColor"));
     m_pickColor->setGeometry(units::layoutRect(9240, 5600, 615, 495));
     m_pickColor->setToolTip(tr("Pick Color"));
+    connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
 }
 
 void MainWindow::createMenus()
@@ -125,6 +129,8 @@ void MainWindow::createMenus()
     // The table's check mark stands while its borders are off.
     connect(m_sgViewer, &QAction::toggled, m_viewer,
             [this](bool checked) { m_viewer->setBorders(!checked); });
+    // The editor's check mark stands while its borders are on.
+    connect(m_sgEditor, &QAction::toggled, m_editor, &PixelEditor::setBorders);
     view->addMenu(gridlines);
     menuBar()->addMenu(view);
 
@@ -168,4 +174,68 @@ void MainWindow::save()
         writeBlock(m_state.ResourcePath, m_state.FontTable, m_state.ResourceSize, m_fileCalls);
     if (!result.ok())
         showMessage(result.error);
+}
+
+void MainWindow::loadGlyph(int glyph)
+{
+    if (!m_state.TableLoaded) {
+        showMessage(tr("Please read san11res.bin first."));
+        return;
+    }
+    m_state.SelectedGlyph = qint16(glyph);
+    for (int k = 1; k <= PixelsPerGlyph; ++k)
+        m_state.PixelValues[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
+    m_editor->showGlyph(m_state.PixelValues);
+    m_sgEditor->setEnabled(true);
+}
+
+void MainWindow::clickPixel(int pixel)
+{
+    if (!m_state.TableLoaded) {
+        showMessage(tr("Please read san11res.bin first."));
+        return;
+    }
+    if (m_state.SelectedGlyph == 0) {
+        showMessage(tr("Please select a Character from the Viewer Table first."));
+        return;
+    }
+
+    if (m_state.PickMode) {
+        // PixelValues follows the paints, so the pick takes the level the cell shows now.
+        const qint16 level = m_state.PixelValues[pixel - 1];
+        m_state.PenColor = grayColor(quint8(level));
+        m_state.PickMode = false;
+        showPen();
+        m_hScroll1->setValue(level);
+        m_penNumber->setText(QString::number(level));
+        m_editor->setPickPointer(false);
+        return;
+    }
+
+    const quint8 level = quint8(m_hScroll1->value());
+    m_state.SelectedPixel = qint16(pixel);
+    m_editor->paintPixel(pixel, m_state.PenColor);
+    m_viewer->repaintPixel(m_state.SelectedGlyph, pixel, m_state.PenColor);
+    m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), level);
+    m_state.PixelValues[pixel - 1] = level;
+}
+
+void MainWindow::setPenLevel(int level)
+{
+    m_state.PenColor = grayColor(quint8(level));
+    m_penNumber->setText(QString::number(level));
+    showPen();
+}
+
+void MainWindow::showPen()
+{
+    QPalette swatch = m_penPictureBox->palette();
+    swatch.setColor(QPalette::Window, units::color(m_state.PenColor));
+    m_penPictureBox->setPalette(swatch);
+}
+
+void MainWindow::enterPickMode()
+{
+    m_state.PickMode = true;
+    m_editor->setPickPointer(true);
 }

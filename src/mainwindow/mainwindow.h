@@ -39,6 +39,12 @@ private:
     void read();
     void save();
 
+    void loadGlyph(int glyph);
+    void clickPixel(int pixel);
+    void setPenLevel(int level);
+    void enterPickMode();
+    void showPen();
+
     const QString m_programDir;
     const fonttable::FileCalls m_fileCalls;
     EditorState m_state;

@@ -27,6 +27,27 @@ PixelEditor::PixelEditor(QWidget *parent) : QWidget(parent)
     setFixedSize(childrenRect().size());
 }
 
+void PixelEditor::showGlyph(const std::array<qint16, PixelsPerGlyph> &levels)
+{
+    for (int k = 1; k <= PixelsPerGlyph; ++k)
+        cell(k)->setBackground(units::color(grayColor(quint8(levels[k - 1]))));
+}
+
+void PixelEditor::paintPixel(int pixel, PackedColor color)
+{
+    cell(pixel)->fill({0, 0, CellSize, CellSize, units::color(color).rgb()});
+}
+
+void PixelEditor::setPickPointer(bool on)
+{
+    for (PictureCell *cell : m_cells) {
+        if (on)
+            cell->setCursor(Qt::WhatsThisCursor);
+        else
+            cell->unsetCursor();
+    }
+}
+
 void PixelEditor::setBorders(bool on)
 {
     for (PictureCell *cell : m_cells)

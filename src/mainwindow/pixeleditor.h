@@ -22,6 +22,12 @@ public:
 
     PictureCell *cell(int pixel) const { return m_cells[pixel - 1]; }
 
+    // Shows each pixel of a glyph as its cell's background, clearing what was painted.
+    void showGlyph(const std::array<qint16, fonttable::PixelsPerGlyph> &levels);
+    // Covers the whole cell with the colour; its background stays as it was.
+    void paintPixel(int pixel, fonttable::PackedColor color);
+    // The pointer over the cells while the next click picks a level instead of painting.
+    void setPickPointer(bool on);
     void setBorders(bool on);
 
 signals:

@@ -3,6 +3,8 @@
 
 #include "support/archive.h"
 #include "support/messagecatcher.h"
+#include "support/rendering.h"
+#include "support/windowfixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -41,49 +43,17 @@ private slots:
     void exitAsksNothing();
 
 private:
-    QString archive() const { return m_dir->filePath(QLatin1String(ResourceName)); }
-    QAction *item(const char *name) const { return m_window->findChild<QAction *>(name); }
-    PictureCell *viewer(int glyph) const
-    {
-        return m_window->findChild<PictureCell *>(QStringLiteral("Viewer(%1)").arg(glyph));
-    }
-    void read() { item("Read")->trigger(); }
+    QString archive() const { return m_f->archive(); }
+    QAction *item(const char *name) const { return m_f->item(name); }
+    PictureCell *viewer(int glyph) const { return m_f->viewer(glyph); }
+    void read() { m_f->choose("Read"); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<testsupport::WindowFixture> m_f;
+    MainWindow *m_window = nullptr;
 };
 
 namespace
 {
-
-QRgb gray(quint8 value)
-{
-    return qRgb(value, value, value);
-}
-
-// Checks every device pixel of a table cell shown at scale 1 without a border: each pixel a
-// 3 x 3 square in the gray of its byte, with 1-pixel lanes of the background between.
-void verifyGlyph(PictureCell *cell, const FontTable &table, int glyph)
-{
-    const QImage image = cell->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(image.size(), QSize(34, 66));
-    const QRgb background = cell->background().rgb();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const bool inSquare = x < 32 && y < 64 && x % 4 != 3 && y % 4 != 3;
-            const QRgb expected =
-                inSquare ? gray(table.byte(pixelPosition(glyph, (y / 4) * 8 + x / 4 + 1)))
-                         : background;
-            if (image.pixel(x, y) != expected)
-                QFAIL(qPrintable(QStringLiteral("glyph %1, pixel (%2, %3): %4 instead of %5")
-                                     .arg(glyph)
-                                     .arg(x)
-                                     .arg(y)
-                                     .arg(image.pixel(x, y), 0, 16)
-                                     .arg(expected, 0, 16)));
-        }
-    }
-}
 
 QList<QImage> tableImages(MainWindow *window)
 {
@@ -99,17 +69,13 @@ QList<QImage> tableImages(MainWindow *window)
 
 void TestMainWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_window = std::make_unique<MainWindow>(m_dir->path());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_f = std::make_unique<testsupport::WindowFixture>();
+    m_window = m_f->window();
 }
 
 void TestMainWindow::cleanup()
 {
-    m_window.reset();
-    m_dir.reset();
+    m_f.reset();
 }
 
 void TestMainWindow::layoutFollowsTheDesign()
@@ -128,11 +94,8 @@ void TestMainWindow::layoutFollowsTheDesign()
     QCOMPARE(at(viewer(2)), QRect(49, 15, 34, 66));
     QCOMPARE(at(viewer(17)), QRect(16, 80, 34, 66));
     QCOMPARE(at(viewer(96)), QRect(16 + 15 * 33, 15 + 5 * 65, 34, 66));
-    auto editor = [this](int k) {
-        return m_window->findChild<PictureCell *>(QStringLiteral("Editor(%1)").arg(k));
-    };
-    QCOMPARE(at(editor(1)), QRect(560, 15, 20, 20));
-    QCOMPARE(at(editor(128)), QRect(560 + 7 * 19, 15 + 15 * 19, 20, 20));
+    QCOMPARE(at(m_f->editor(1)), QRect(560, 15, 20, 20));
+    QCOMPARE(at(m_f->editor(128)), QRect(560 + 7 * 19, 15 + 15 * 19, 20, 20));
     QCOMPARE(at(m_window->findChild<QWidget *>("PenPictureBox")), QRect(560, 344, 20, 20));
     QCOMPARE(at(m_window->findChild<QWidget *>("HScroll1")), QRect(584, 344, 113, 20));
     QCOMPARE(at(m_window->findChild<QWidget *>("PenNumber")), QRect(704, 347, 20, 20));
@@ -186,7 +149,7 @@ void TestMainWindow::readShowsEveryByteOfTheTable()
     QVERIFY(!item("SGEditor")->isEnabled());
     for (int g = 1; g <= GlyphCount; ++g) {
         QVERIFY(!viewer(g)->hasBorder());
-        verifyGlyph(viewer(g), table, g);
+        testsupport::verifyGlyphCell(viewer(g), table, g);
         if (QTest::currentTestFailed())
             return;
     }
@@ -206,20 +169,20 @@ void TestMainWindow::gridlineItemSwitchesTheTableBorders()
     // The drawing stays and moves inside the border: a black line, then the first square.
     const QImage bordered = viewer(17)->grab().toImage();
     QCOMPARE(bordered.pixel(0, 10), qRgb(0, 0, 0));
-    QCOMPARE(bordered.pixel(1, 1), gray(0));
+    QCOMPARE(bordered.pixel(1, 1), testsupport::gray(0));
     QCOMPARE(bordered.pixel(4, 4), viewer(17)->background().rgb());
 
     sgViewer->trigger();
     QVERIFY(sgViewer->isChecked());
     for (int g = 1; g <= GlyphCount; ++g)
         QVERIFY(!viewer(g)->hasBorder());
-    verifyGlyph(viewer(17), black, 17);
+    testsupport::verifyGlyphCell(viewer(17), black, 17);
 
     // Hiding and showing the window again repaints from what the cells keep.
     m_window->hide();
     m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    verifyGlyph(viewer(96), black, 96);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    testsupport::verifyGlyphCell(viewer(96), black, 96);
 }
 
 void TestMainWindow::secondReadRedrawsAChangedArchive()
@@ -235,7 +198,7 @@ void TestMainWindow::secondReadRedrawsAChangedArchive()
     read();
     QVERIFY(m_window->state().FontTable == changed);
     for (int g : {1, 16, 17, 96})
-        verifyGlyph(viewer(g), changed, g);
+        testsupport::verifyGlyphCell(viewer(g), changed, g);
 }
 
 void TestMainWindow::saveBeforeReadIsRefused()
@@ -279,9 +242,9 @@ void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart()
     if (kind == QLatin1String("short"))
         testsupport::createArchive(archive(), testsupport::patternTable(), MinimumArchiveSize - 1);
     if (kind == QLatin1String("folder"))
-        QVERIFY(QDir(m_dir->path()).mkdir(QLatin1String(ResourceName)));
+        QVERIFY(QDir(m_f->folder()).mkdir(QLatin1String(ResourceName)));
     const Snapshot before = Snapshot::of(archive());
-    const QList<QImage> shown = tableImages(m_window.get());
+    const QList<QImage> shown = tableImages(m_window);
 
     MessageCatcher messages;
     read();
@@ -295,7 +258,7 @@ void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart()
     QVERIFY(m_window->state().FontTable == FontTable());
     QVERIFY(!item("SGViewer")->isEnabled());
     QVERIFY(viewer(1)->hasBorder());
-    QVERIFY(tableImages(m_window.get()) == shown);
+    QVERIFY(tableImages(m_window) == shown);
     QVERIFY(Snapshot::of(archive()) == before);
 
     // Save still refuses, and creates nothing.
@@ -310,7 +273,7 @@ void TestMainWindow::failedReadAfterAReadKeepsTheTable()
     testsupport::createArchive(archive(), table);
     read();
     item("SGViewer")->trigger(); // borders on, check mark off
-    const QList<QImage> shown = tableImages(m_window.get());
+    const QList<QImage> shown = tableImages(m_window);
 
     QVERIFY(QFile::resize(archive(), MinimumArchiveSize - 1));
     MessageCatcher messages;
@@ -322,7 +285,7 @@ void TestMainWindow::failedReadAfterAReadKeepsTheTable()
     QCOMPARE(m_window->state().ResourceSize, MinimumArchiveSize);
     QVERIFY(!item("SGViewer")->isChecked());
     QVERIFY(viewer(1)->hasBorder());
-    QVERIFY(tableImages(m_window.get()) == shown);
+    QVERIFY(tableImages(m_window) == shown);
 }
 
 void TestMainWindow::failedSaveIsReported()
@@ -332,7 +295,8 @@ void TestMainWindow::failedSaveIsReported()
         errno = EIO;
         return -1;
     };
-    m_window = std::make_unique<MainWindow>(m_dir->path(), failingDisk);
+    m_f = std::make_unique<testsupport::WindowFixture>(failingDisk);
+    m_window = m_f->window();
     testsupport::createArchive(archive(), testsupport::patternTable());
     const Snapshot before = Snapshot::of(archive());
     MessageCatcher messages;
@@ -346,7 +310,7 @@ void TestMainWindow::failedSaveIsReported()
 
 void TestMainWindow::exitAsksNothing()
 {
-    QSignalSpy exit(m_window.get(), &MainWindow::exitRequested);
+    QSignalSpy exit(m_window, &MainWindow::exitRequested);
     MessageCatcher messages;
     item("Exit")->trigger();
     QCOMPARE(exit.count(), 1);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "fonttable/fonttable.h"
+
+#include <QRgb>
+
+class PictureCell;
+
+namespace testsupport
+{
+
+inline QRgb gray(quint8 level)
+{
+    return qRgb(level, level, level);
+}
+
+// Checks every device pixel of a borderless table cell at scale 1: each pixel of the glyph a
+// 3 x 3 square in the gray of its byte, with lanes of the cell's background around them.
+// Fails the running test at the first wrong pixel.
+void verifyGlyphCell(PictureCell *cell, const fonttable::FontTable &table, int glyph);
+
+} // namespace testsupport
