@@ -1,11 +1,13 @@
 #include "mainwindow/mainwindow.h"
 
+#include "about/aboutwindow.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/picturecell.h"
 #include "mainwindow/pixeleditor.h"
 #include "mainwindow/units.h"
 
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -50,6 +52,7 @@ MainWindow::MainWindow(const QString &programDir, FileCalls fileCalls, QWidget *
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("Tessora"));
+    setWindowIcon(QIcon(QStringLiteral(":/resources/tessora.xpm")));
 
     auto *client = new QWidget(this);
     client->setFixedSize(units::layoutRect(0, 0, ClientWidth, ClientHeight).size());
@@ -63,7 +66,10 @@ MainWindow::MainWindow(const QString &programDir, FileCalls fileCalls, QWidget *
     showPen();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    delete m_about;
+}
 
 void MainWindow::createControls(QWidget *client)
 {
@@ -96,15 +102,14 @@ void MainWindow::createControls(QWidget *client)
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
     m_penNumber->setGeometry(units::layoutRect(10'560, 5205, 300, 300));
     m_penNumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The label is laid out for three digits of a small dialog font.
-    QFont small = m_penNumber->font();
-    small.setPixelSize(11);
-    m_penNumber->setFont(small);
+    m_penNumber->setFont(units::designFont(m_penNumber->font()));
 
     m_pickColor = new QPushButton(client);
     m_pickColor->setObjectName(QStringLiteral("PickColor"));
     m_pickColor->setGeometry(units::layoutRect(9240, 5600, 615, 495));
     m_pickColor->setToolTip(tr("Pick Color"));
+    m_pickColor->setIcon(QIcon(QStringLiteral(":/resources/eyedropper.xpm")));
+    m_pickColor->setIconSize(QSize(26, 26));
     connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
 }
 
@@ -113,8 +118,7 @@ void MainWindow::createMenus()
     QMenu *file = addMenu(this, "File", tr("File"));
     connect(addItem(file, "Read", tr("Read")), &QAction::triggered, this, &MainWindow::read);
     connect(addItem(file, "Save", tr("Save")), &QAction::triggered, this, &MainWindow::save);
-    connect(addItem(file, "Exit", tr("Exit")), &QAction::triggered, this,
-            &MainWindow::exitRequested);
+    connect(addItem(file, "Exit", tr("Exit")), &QAction::triggered, this, &MainWindow::exit);
     menuBar()->addMenu(file);
 
     QMenu *view = addMenu(this, "View", tr("View"));
@@ -134,7 +138,8 @@ void MainWindow::createMenus()
     view->addMenu(gridlines);
     menuBar()->addMenu(view);
 
-    addItem(menuBar(), "About", tr("About"));
+    connect(addItem(menuBar(), "About", tr("About")), &QAction::triggered, this,
+            &MainWindow::showAbout);
 }
 
 void MainWindow::showMessage(const QString &text)
@@ -238,4 +243,20 @@ void MainWindow::enterPickMode()
 {
     m_state.PickMode = true;
     m_editor->setPickPointer(true);
+}
+
+void MainWindow::showAbout()
+{
+    if (!m_about)
+        m_about = new AboutWindow;
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void MainWindow::exit()
+{
+    if (m_about)
+        m_about->close();
+    emit exitRequested();
 }

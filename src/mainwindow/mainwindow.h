@@ -4,7 +4,9 @@
 #include "mainwindow/editorstate.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+class AboutWindow;
 class QAction;
 class QFrame;
 class QLabel;
@@ -38,6 +40,8 @@ private:
 
     void read();
     void save();
+    void exit();
+    void showAbout();
 
     void loadGlyph(int glyph);
     void clickPixel(int pixel);
@@ -57,4 +61,5 @@ private:
     QPushButton *m_pickColor = nullptr;
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
+    QPointer<AboutWindow> m_about; // open only while shown
 };

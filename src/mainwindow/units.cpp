@@ -23,4 +23,10 @@ QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale)
     return QRect(topLeft, QPoint(pixels(x2, scale), pixels(y2, scale)) - QPoint(1, 1));
 }
 
+QFont designFont(QFont base)
+{
+    base.setPixelSize(11);
+    return base;
+}
+
 } // namespace units

@@ -3,6 +3,7 @@
 #include "fonttable/fonttable.h"
 
 #include <QColor>
+#include <QFont>
 #include <QRect>
 
 // The window is designed in twips, 1/1440 inch: 15 twips make one pixel at 96 dots per inch.
@@ -22,6 +23,10 @@ QRect layoutRect(int left, int top, int width, int height);
 // Each corner is rounded to the nearest pixel boundary, so rectangles on a common pitch come out
 // the same size wherever they lie.
 QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale);
+
+// The layout is designed around an 8-point dialog font, 11 pixels high at 96 dots per inch;
+// text in the designed label sizes needs a font that small.
+QFont designFont(QFont base);
 
 inline QColor color(fonttable::PackedColor packed)
 {
