@@ -37,6 +37,11 @@ GlyphTableView::GlyphTableView(QWidget *parent) : QWidget(parent)
         cell->setObjectName(QStringLiteral("Viewer(%1)").arg(g));
         const int c = (g - 1) % GlyphColumns;
         const int r = (g - 1) / GlyphColumns;
+        cell->setAccessibleName(tr("Glyph %1").arg(g));
+        cell->setAccessibleDescription(
+            tr("Row %1, column %2 of the font table; click to edit the glyph")
+                .arg(r + 1)
+                .arg(c + 1));
         cell->setGeometry(units::layoutRect(PitchX * c, PitchY * r, CellWidth, CellHeight));
         connect(cell, &PictureCell::clicked, this, [this, g] { emit glyphClicked(g); });
         m_cells[g - 1] = cell;

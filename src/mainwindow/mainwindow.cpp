@@ -87,6 +87,7 @@ void MainWindow::createControls(QWidget *client)
     m_penPictureBox->setGeometry(units::layoutRect(8400, 5160, 300, 300));
     m_penPictureBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_penPictureBox->setAutoFillBackground(true);
+    m_penPictureBox->setAccessibleName(tr("Pen colour"));
 
     m_hScroll1 = new QScrollBar(Qt::Horizontal, client);
     m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
@@ -94,6 +95,9 @@ void MainWindow::createControls(QWidget *client)
     m_hScroll1->setRange(0, PenLevelMaximum);
     m_hScroll1->setSingleStep(1);
     m_hScroll1->setPageStep(16);
+    m_hScroll1->setAccessibleName(tr("Pen level"));
+    m_hScroll1->setAccessibleDescription(
+        tr("Gray level of the pen, from 0 (black) to 255 (white)"));
     m_hScroll1->setValue(PenLevelMaximum);
     // Emitted only when the level differs, both while dragging and when set from code.
     connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
@@ -110,6 +114,8 @@ void MainWindow::createControls(QWidget *client)
     m_pickColor->setToolTip(tr("Pick Color"));
     m_pickColor->setIcon(QIcon(QStringLiteral(":/resources/eyedropper.xpm")));
     m_pickColor->setIconSize(QSize(26, 26));
+    m_pickColor->setAccessibleName(tr("Pick Color"));
+    m_pickColor->setAccessibleDescription(tr("Take the pen's level from the next pixel clicked"));
     connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
 }
 

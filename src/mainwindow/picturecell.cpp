@@ -2,15 +2,44 @@
 
 #include "mainwindow/units.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
+namespace
+{
+
+// To a screen reader a cell is a button: it says the cell's name and can press it.
+class AccessibleCell : public QAccessibleWidget
+{
+public:
+    explicit AccessibleCell(PictureCell *cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            emit static_cast<PictureCell *>(widget())->clicked();
+    }
+};
+
+QAccessibleInterface *accessibleCell(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PictureCell"))
+        return new AccessibleCell(static_cast<PictureCell *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 PictureCell::PictureCell(QWidget *parent)
     : QWidget(parent), m_background(palette().color(QPalette::Base))
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleCell), true);
+    Q_UNUSED(accessible);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

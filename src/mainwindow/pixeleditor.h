@@ -34,5 +34,8 @@ signals:
     void pixelClicked(int pixel);
 
 private:
+    void nameLevel(int pixel, const QColor &gray);
+    void describe(int pixel, bool picking);
+
     std::array<PictureCell *, fonttable::PixelsPerGlyph> m_cells;
 };

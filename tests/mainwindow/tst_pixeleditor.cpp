@@ -6,6 +6,7 @@
 #include "support/rendering.h"
 #include "support/windowfixture.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
@@ -58,6 +59,7 @@ private slots:
     void loadingAGlyphReplacesThePaint();
     void penFollowsTheScrollBar();
     void editorGridlines();
+    void screenReadersFollowTheEdits();
 
 private:
     void readPattern();
@@ -334,6 +336,50 @@ void TestPixelEditor::editorGridlines()
     sgEditor->trigger();
     QVERIFY(sgEditor->isChecked());
     QVERIFY(m_f->editor(128)->hasBorder());
+}
+
+void TestPixelEditor::screenReadersFollowTheEdits()
+{
+    auto accessible = [](QWidget *widget) {
+        return QAccessible::queryAccessibleInterface(widget);
+    };
+    auto name = [&](QWidget *widget) {
+        return accessible(widget)->text(QAccessible::Name);
+    };
+    auto description = [&](QWidget *widget) {
+        return accessible(widget)->text(QAccessible::Description);
+    };
+
+    QCOMPARE(name(m_f->viewer(17)), QStringLiteral("Glyph 17"));
+    QVERIFY(description(m_f->viewer(17)).startsWith(QLatin1String("Row 2, column 1")));
+    QCOMPARE(accessible(m_f->viewer(17))->role(), QAccessible::Button);
+    QCOMPARE(name(m_f->editor(9)), QStringLiteral("Pixel 9"));
+    QVERIFY(description(m_f->editor(9)).startsWith(QLatin1String("Row 2, column 1")));
+    QCOMPARE(name(m_bar), QStringLiteral("Pen level"));
+    QVERIFY(!description(m_bar).isEmpty());
+    QCOMPARE(accessible(m_bar)->valueInterface()->currentValue().toInt(), 255);
+    auto *pick = m_f->control<QPushButton>("PickColor");
+    QCOMPARE(name(pick), QStringLiteral("Pick Color"));
+    QVERIFY(!description(pick).isEmpty());
+
+    readPattern();
+    // A screen reader's press loads the glyph as a click does.
+    accessible(m_f->viewer(17))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(m_f->state().SelectedGlyph, 17);
+    const int level = testsupport::patternTable().byte(2177);
+    QCOMPARE(name(m_f->editor(9)), QStringLiteral("Pixel 9, level %1").arg(level));
+
+    setPen(128);
+    QCOMPARE(accessible(m_bar)->valueInterface()->currentValue().toInt(), 128);
+    clickPixel(9);
+    QCOMPARE(name(m_f->editor(9)), QStringLiteral("Pixel 9, level 128"));
+
+    click(pick);
+    QVERIFY(description(m_f->editor(9)).contains(QLatin1String("take its level")));
+    clickPixel(9);
+    QVERIFY(description(m_f->editor(9)).contains(QLatin1String("paint")));
 }
 
 QTEST_MAIN(TestPixelEditor)
