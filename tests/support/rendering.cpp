@@ -31,4 +31,27 @@ void verifyGlyphCell(PictureCell *cell, const FontTable &table, int glyph)
     }
 }
 
+QRect sameColourArea(const QImage &image, QPoint seed, QRgb colour)
+{
+    if (image.pixel(seed) != colour)
+        return {};
+    auto same = [&](int x, int y) {
+        return image.valid(x, y) && image.pixel(x, y) == colour;
+    };
+    int left = seed.x(), right = seed.x(), top = seed.y(), bottom = seed.y();
+    while (same(left - 1, seed.y()))
+        --left;
+    while (same(right + 1, seed.y()))
+        ++right;
+    while (same(seed.x(), top - 1))
+        --top;
+    while (same(seed.x(), bottom + 1))
+        ++bottom;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            if (!same(x, y))
+                return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 } // namespace testsupport

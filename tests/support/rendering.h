@@ -5,6 +5,9 @@
 #include <QRgb>
 
 class PictureCell;
+class QImage;
+class QPoint;
+class QRect;
 
 namespace testsupport
 {
@@ -18,5 +21,9 @@ inline QRgb gray(quint8 level)
 // 3 x 3 square in the gray of its byte, with lanes of the cell's background around them.
 // Fails the running test at the first wrong pixel.
 void verifyGlyphCell(PictureCell *cell, const fonttable::FontTable &table, int glyph);
+
+// The rectangle of the given colour around seed, found along the seed's row and column; an
+// invalid rectangle when the seed has another colour or the rectangle holds any other.
+QRect sameColourArea(const QImage &image, QPoint seed, QRgb colour);
 
 } // namespace testsupport
