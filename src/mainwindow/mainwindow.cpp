@@ -151,6 +151,8 @@ void MainWindow::createMenus()
 void MainWindow::showMessage(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+    // A path or an error in the text can be selected and copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
 }
 
