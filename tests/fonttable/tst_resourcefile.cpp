@@ -1,6 +1,7 @@
 #include "fonttable/resourcefile.h"
 
 #include "support/archive.h"
+#include "support/faultydisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 using namespace fonttable;
+using testsupport::Fault;
+using testsupport::FaultyDisk;
 using testsupport::Snapshot;
 
 namespace
@@ -50,96 +53,7 @@ QString withoutPrivileges(const std::function<QString()> &fn)
     return QString::fromUtf8(error);
 }
 
-enum class Fault {
-    ReadError,
-    ReadStopsEarly,
-    ReadInterrupted,
-    WriteError,
-    WriteStopsEarly,
-    NoSpaceAfterPartialWrite,
-    WriteInterrupted,
-    FlushFails,
-    ReadBackFails,
-    ReadBackDiffers,
-    CloseFails,
-};
-
-// Makes the disk fail the given way; every other call goes to the real file.
-FileCalls faulty(Fault fault)
-{
-    FileCalls calls;
-    auto reads = std::make_shared<int>(0);
-    auto writes = std::make_shared<int>(0);
-    auto failWith = [](int code) {
-        errno = code;
-        return -1;
-    };
-    switch (fault) {
-    case Fault::ReadError:
-        calls.pread = [=](int, void *, size_t, off_t) {
-            return failWith(EIO);
-        };
-        break;
-    case Fault::ReadStopsEarly:
-        calls.pread = [=](int fd, void *buffer, size_t count, off_t offset) -> ssize_t {
-            return (*reads)++ == 0 ? ::pread(fd, buffer, count / 2, offset) : 0;
-        };
-        break;
-    case Fault::ReadInterrupted:
-        calls.pread = [=](int fd, void *buffer, size_t count, off_t offset) -> ssize_t {
-            return (*reads)++ == 0 ? failWith(EINTR) : ::pread(fd, buffer, count, offset);
-        };
-        break;
-    case Fault::WriteError:
-        calls.pwrite = [=](int, const void *, size_t, off_t) {
-            return failWith(EIO);
-        };
-        break;
-    case Fault::WriteStopsEarly:
-        calls.pwrite = [=](int fd, const void *buffer, size_t count, off_t offset) -> ssize_t {
-            return (*writes)++ == 0 ? ::pwrite(fd, buffer, count / 2, offset) : 0;
-        };
-        break;
-    case Fault::NoSpaceAfterPartialWrite:
-        calls.pwrite = [=](int fd, const void *buffer, size_t, off_t offset) -> ssize_t {
-            return (*writes)++ == 0 ? ::pwrite(fd, buffer, 100, offset) : failWith(ENOSPC);
-        };
-        break;
-    case Fault::WriteInterrupted:
-        calls.pwrite = [=](int fd, const void *buffer, size_t count, off_t offset) -> ssize_t {
-            return (*writes)++ == 0 ? failWith(EINTR) : ::pwrite(fd, buffer, count, offset);
-        };
-        break;
-    case Fault::FlushFails:
-        calls.fdatasync = [=](int) {
-            return failWith(EIO);
-        };
-        break;
-    case Fault::ReadBackFails:
-        calls.pread = [=](int, void *, size_t, off_t) {
-            return failWith(EIO);
-        };
-        break;
-    case Fault::ReadBackDiffers:
-        calls.pread = [=](int fd, void *buffer, size_t count, off_t offset) -> ssize_t {
-            const ssize_t n = ::pread(fd, buffer, count, offset);
-            static_cast<quint8 *>(buffer)[100] ^= 1;
-            return n;
-        };
-        break;
-    case Fault::CloseFails:
-        calls.close = [=](int fd) {
-            ::close(fd);
-            return failWith(EIO);
-        };
-        break;
-    }
-    return calls;
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(Fault)
 
 class TestResourceFile : public QObject
 {
@@ -368,7 +282,7 @@ void TestResourceFile::readFaults()
     QFETCH(QString, says);
     testsupport::createArchive(archive(), testsupport::patternTable());
     const Snapshot before = Snapshot::of(archive());
-    const ReadResult result = readBlock(archive(), faulty(fault));
+    const ReadResult result = readBlock(archive(), FaultyDisk(fault).calls());
     if (says.isEmpty()) {
         QVERIFY2(result.ok(), qPrintable(result.error));
         QVERIFY(result.table == testsupport::patternTable());
@@ -409,7 +323,8 @@ void TestResourceFile::writeFaults()
     read.table.setByte(position, value);
     const Snapshot edited = before.with(TableOffset + position - 1, value);
 
-    const WriteResult result = writeBlock(archive(), read.table, read.archiveSize, faulty(fault));
+    const WriteResult result =
+        writeBlock(archive(), read.table, read.archiveSize, FaultyDisk(fault).calls());
     if (says.isEmpty()) {
         QVERIFY2(result.ok(), qPrintable(result.error));
         QVERIFY(Snapshot::of(archive()) == edited);

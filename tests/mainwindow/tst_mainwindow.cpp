@@ -2,6 +2,7 @@
 #include "mainwindow/picturecell.h"
 
 #include "support/archive.h"
+#include "support/faultydisk.h"
 #include "support/messagecatcher.h"
 #include "support/rendering.h"
 #include "support/windowfixture.h"
@@ -39,7 +40,8 @@ private slots:
     void failedReadBeforeAnyReadKeepsTheStart_data();
     void failedReadBeforeAnyReadKeepsTheStart();
     void failedReadAfterAReadKeepsTheTable();
-    void failedSaveIsReported();
+    void saveFaults_data();
+    void saveFaults();
     void exitAsksNothing();
 
 private:
@@ -288,24 +290,51 @@ void TestMainWindow::failedReadAfterAReadKeepsTheTable()
     QVERIFY(tableImages(m_window) == shown);
 }
 
-void TestMainWindow::failedSaveIsReported()
+void TestMainWindow::saveFaults_data()
 {
-    FileCalls failingDisk;
-    failingDisk.pwrite = [](int, const void *, size_t, off_t) -> ssize_t {
-        errno = EIO;
-        return -1;
-    };
-    m_f = std::make_unique<testsupport::WindowFixture>(failingDisk);
+    using testsupport::Fault;
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QString>("says"); // empty: the Save succeeds silently
+    QTest::newRow("I/O error") << Fault::WriteError << "Input/output error";
+    QTest::newRow("short write") << Fault::WriteStopsEarly << "stopped after";
+    QTest::newRow("no space left") << Fault::NoSpaceAfterPartialWrite << "No space left";
+    QTest::newRow("interrupted, retried") << Fault::WriteInterrupted << "";
+    QTest::newRow("flush fails") << Fault::FlushFails << "Flushing";
+    QTest::newRow("read-back differs") << Fault::ReadBackDiffers << "differs";
+}
+
+void TestMainWindow::saveFaults()
+{
+    QFETCH(testsupport::Fault, fault);
+    QFETCH(QString, says);
+    testsupport::FaultyDisk disk;
+    m_f = std::make_unique<testsupport::WindowFixture>(disk.calls());
     m_window = m_f->window();
     testsupport::createArchive(archive(), testsupport::patternTable());
-    const Snapshot before = Snapshot::of(archive());
+    const Snapshot edited = Snapshot::of(archive()).with(TableOffset + 2177 - 1, 255);
     MessageCatcher messages;
     read();
+    QTest::mouseClick(viewer(17), Qt::LeftButton);
+    QTest::mouseClick(m_f->editor(9), Qt::LeftButton); // the pen starts white
+
+    disk.set(fault);
+    item("Save")->trigger();
+    if (says.isEmpty()) {
+        QVERIFY(messages.messages().isEmpty());
+        QVERIFY(Snapshot::of(archive()) == edited);
+        return;
+    }
+    QCOMPARE(messages.messages().size(), 1);
+    QVERIFY2(messages.texts().front().contains(says), qPrintable(messages.texts().front()));
+    QVERIFY(messages.texts().front().contains(QLatin1String("edits are kept")));
+    QCOMPARE(m_window->state().FontTable.byte(2177), quint8(255));
+    QCOMPARE(Snapshot::of(archive()).size, edited.size);
+
+    // The disk mended, the same Save puts exactly the edit in place.
+    disk.set(testsupport::Fault::None);
     item("Save")->trigger();
     QCOMPARE(messages.messages().size(), 1);
-    QVERIFY2(messages.texts().front().contains(QLatin1String("Input/output error")),
-             qPrintable(messages.texts().front()));
-    QVERIFY(Snapshot::of(archive()) == before);
+    QVERIFY(Snapshot::of(archive()) == edited);
 }
 
 void TestMainWindow::exitAsksNothing()
