@@ -97,16 +97,21 @@ Snapshot Snapshot::of(const QString &path)
     return snapshot;
 }
 
-Snapshot Snapshot::with(qint64 offset, quint8 value) const
+Snapshot Snapshot::with(qint64 offset, const QByteArray &bytes) const
 {
     Snapshot changed = *this;
-    const qint64 chunk = offset / ChunkSize * ChunkSize;
-    QByteArray &bytes = changed.chunks[chunk];
-    if (bytes.isEmpty())
-        bytes = QByteArray(int(std::min(ChunkSize, size - chunk)), '\0');
-    bytes[int(offset - chunk)] = char(value);
-    if (bytes.count('\0') == bytes.size())
-        changed.chunks.erase(chunk);
+    for (qint64 at = offset; at < offset + bytes.size();) {
+        const qint64 chunk = at / ChunkSize * ChunkSize;
+        QByteArray &content = changed.chunks[chunk];
+        if (content.isEmpty())
+            content = QByteArray(int(std::min(ChunkSize, size - chunk)), '\0');
+        const qint64 end = std::min(chunk + ChunkSize, offset + bytes.size());
+        content.replace(int(at - chunk), int(end - at), bytes.constData() + (at - offset),
+                        int(end - at));
+        if (content.count('\0') == content.size())
+            changed.chunks.erase(chunk);
+        at = end;
+    }
     return changed;
 }
 

@@ -29,8 +29,12 @@ struct Snapshot {
     std::map<qint64, QByteArray> chunks;
 
     static Snapshot of(const QString &path);
-    // This content with one byte changed.
-    Snapshot with(qint64 offset, quint8 value) const;
+    // This content with bytes changed from the offset on.
+    Snapshot with(qint64 offset, const QByteArray &bytes) const;
+    Snapshot with(qint64 offset, quint8 value) const
+    {
+        return with(offset, QByteArray(1, char(value)));
+    }
 
     bool operator==(const Snapshot &) const = default;
 };
