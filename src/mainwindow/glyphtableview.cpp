@@ -25,7 +25,7 @@ PictureCell::Fill square(int pixel, int offset, PackedColor color)
 {
     const int left = SquarePitch * pixelColumn(pixel) + offset;
     const int top = SquarePitch * pixelRow(pixel) + offset;
-    return {left, top, left + SquareSize, top + SquareSize, units::color(color).rgb()};
+    return {left, top, left + SquareSize, top + SquareSize, units::rgb(color)};
 }
 
 } // namespace

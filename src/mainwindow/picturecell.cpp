@@ -88,7 +88,7 @@ void PictureCell::fill(std::span<const Fill> rects)
         const QRect pixels =
             units::cornersRect(r.x1, r.y1, r.x2, r.y2, m_imageScale) & m_image.rect();
         for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-            QRgb *line = reinterpret_cast<QRgb *>(m_image.scanLine(y));
+            QRgb *line = reinterpret_cast<QRgb *>(m_image.bits() + y * m_image.bytesPerLine());
             std::fill(line + pixels.left(), line + pixels.right() + 1, r.color);
         }
         dirty |= pixels;

@@ -41,7 +41,7 @@ void PixelEditor::showGlyph(const std::array<qint16, PixelsPerGlyph> &levels)
 void PixelEditor::paintPixel(int pixel, PackedColor color)
 {
     const QColor shown = units::color(color);
-    cell(pixel)->fill({0, 0, CellSize, CellSize, shown.rgb()});
+    cell(pixel)->fill({0, 0, CellSize, CellSize, units::rgb(color)});
     nameLevel(pixel, shown);
 }
 

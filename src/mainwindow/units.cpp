@@ -1,7 +1,5 @@
 #include "mainwindow/units.h"
 
-#include <cmath>
-
 namespace units
 {
 

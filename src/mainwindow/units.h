@@ -28,9 +28,14 @@ QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale);
 // text in the designed label sizes needs a font that small.
 QFont designFont(QFont base);
 
+inline QRgb rgb(fonttable::PackedColor packed)
+{
+    return qRgb(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
+}
+
 inline QColor color(fonttable::PackedColor packed)
 {
-    return QColor(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
+    return QColor(rgb(packed));
 }
 
 } // namespace units
