@@ -232,15 +232,25 @@ void TestMainWindow::saveAfterReadSucceedsSilently()
 
 void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart_data()
 {
+    using testsupport::Fault;
     QTest::addColumn<QString>("kind");
-    QTest::newRow("missing") << "missing";
-    QTest::newRow("one byte short") << "short";
-    QTest::newRow("folder") << "folder";
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("missing") << "missing" << Fault::None;
+    QTest::newRow("one byte short") << "short" << Fault::None;
+    QTest::newRow("folder") << "folder" << Fault::None;
+    QTest::newRow("read error") << "archive" << Fault::ReadError;
+    QTest::newRow("read stops early") << "archive" << Fault::ReadStopsEarly;
 }
 
 void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart()
 {
     QFETCH(QString, kind);
+    QFETCH(testsupport::Fault, fault);
+    if (fault != testsupport::Fault::None) {
+        m_f = std::make_unique<testsupport::WindowFixture>(testsupport::FaultyDisk(fault).calls());
+        m_window = m_f->window();
+        testsupport::createArchive(archive(), testsupport::patternTable());
+    }
     if (kind == QLatin1String("short"))
         testsupport::createArchive(archive(), testsupport::patternTable(), MinimumArchiveSize - 1);
     if (kind == QLatin1String("folder"))
@@ -296,11 +306,13 @@ void TestMainWindow::saveFaults_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("says"); // empty: the Save succeeds silently
     QTest::newRow("I/O error") << Fault::WriteError << "Input/output error";
-    QTest::newRow("short write") << Fault::WriteStopsEarly << "stopped after";
+    QTest::newRow("short write") << Fault::WriteStopsEarly << "stopped after 6144 of 12288";
     QTest::newRow("no space left") << Fault::NoSpaceAfterPartialWrite << "No space left";
     QTest::newRow("interrupted, retried") << Fault::WriteInterrupted << "";
     QTest::newRow("flush fails") << Fault::FlushFails << "Flushing";
+    QTest::newRow("read-back fails") << Fault::ReadBackFails << "Reading back";
     QTest::newRow("read-back differs") << Fault::ReadBackDiffers << "differs";
+    QTest::newRow("close fails") << Fault::CloseFails << "Closing";
 }
 
 void TestMainWindow::saveFaults()
@@ -311,7 +323,8 @@ void TestMainWindow::saveFaults()
     m_f = std::make_unique<testsupport::WindowFixture>(disk.calls());
     m_window = m_f->window();
     testsupport::createArchive(archive(), testsupport::patternTable());
-    const Snapshot edited = Snapshot::of(archive()).with(TableOffset + 2177 - 1, 255);
+    const Snapshot before = Snapshot::of(archive());
+    const Snapshot edited = before.with(TableOffset + 2177 - 1, 255);
     MessageCatcher messages;
     read();
     QTest::mouseClick(viewer(17), Qt::LeftButton);
@@ -325,10 +338,17 @@ void TestMainWindow::saveFaults()
         return;
     }
     QCOMPARE(messages.messages().size(), 1);
-    QVERIFY2(messages.texts().front().contains(says), qPrintable(messages.texts().front()));
-    QVERIFY(messages.texts().front().contains(QLatin1String("edits are kept")));
+    const QString text = messages.texts().front();
+    QVERIFY2(text.contains(says), qPrintable(text));
+    QVERIFY(text.contains(QLatin1String("edits are kept")));
     QCOMPARE(m_window->state().FontTable.byte(2177), quint8(255));
-    QCOMPARE(Snapshot::of(archive()).size, edited.size);
+    const Snapshot after = Snapshot::of(archive());
+    QCOMPARE(after.size, edited.size);
+    // Nothing written: the archive is as it was, and the message says so.
+    const bool untouched = fault == testsupport::Fault::WriteError;
+    QCOMPARE(text.contains(QLatin1String("Nothing was saved")), untouched);
+    if (untouched)
+        QVERIFY(after == before);
 
     // The disk mended, the same Save puts exactly the edit in place.
     disk.set(testsupport::Fault::None);

@@ -48,13 +48,10 @@ private slots:
     void cleanup() { m_f.reset(); }
 
     void oneEditReachesExactlyOneByteOfTheArchive();
-    void checksComeInTheirOrder();
-    void pickModeOutlastsOtherCommands();
+    void checksComeInTheirOrderAndPickModeOutlastsThem();
     void pickTakesThePixelsLevel_data();
     void pickTakesThePixelsLevel();
-    void pickAfterPaintTakesThePaintedLevel();
     void doubleClickActsOnce();
-    void pointerShowsPickMode();
     void paintShowsInTheCellAndInTheTable();
     void loadingAGlyphReplacesThePaint();
     void penFollowsTheScrollBar();
@@ -123,94 +120,75 @@ void TestPixelEditor::oneEditReachesExactlyOneByteOfTheArchive()
     QVERIFY(Snapshot::of(m_f->archive()) == before.with(TableOffset + 2176, 128));
 }
 
-void TestPixelEditor::checksComeInTheirOrder()
+void TestPixelEditor::checksComeInTheirOrderAndPickModeOutlastsThem()
 {
     testsupport::createArchive(m_f->archive(), testsupport::patternTable());
     MessageCatcher messages;
-
     clickGlyph(5);
     QCOMPARE(messages.texts(), QStringList{ReadFirst});
     QCOMPARE(m_f->state().SelectedGlyph, 0);
-    clickPixel(1);
-    QCOMPARE(messages.texts().last(), ReadFirst);
 
-    m_f->choose("Read");
-    clickPixel(1);
-    QCOMPARE(messages.texts().last(), SelectFirst);
-    QCOMPARE(messages.texts().size(), 3);
-    QVERIFY(m_f->state().FontTable == testsupport::patternTable());
-    QCOMPARE(m_f->state().SelectedPixel, 0);
-}
-
-void TestPixelEditor::pickModeOutlastsOtherCommands()
-{
-    testsupport::createArchive(m_f->archive(), testsupport::patternTable());
-    MessageCatcher messages;
     click(m_f->control<QPushButton>("PickColor"));
     QVERIFY(m_f->state().PickMode);
-
+    for (int k : {1, 64, 128})
+        QCOMPARE(m_f->editor(k)->cursor().shape(), Qt::WhatsThisCursor);
     clickPixel(1); // stopped by the first check
-    QVERIFY(m_f->state().PickMode);
+    QCOMPARE(messages.texts().last(), ReadFirst);
     m_f->choose("Read");
     clickPixel(1); // stopped by the second check
-    QVERIFY(m_f->state().PickMode);
+    QCOMPARE(messages.texts().last(), SelectFirst);
     clickGlyph(3);
     m_f->choose("Save");
     m_f->choose("Read");
     QVERIFY(m_f->state().PickMode);
-    QCOMPARE(messages.texts(), (QStringList{ReadFirst, SelectFirst}));
+    QCOMPARE(messages.texts(), (QStringList{ReadFirst, ReadFirst, SelectFirst}));
+    QCOMPARE(m_f->state().SelectedPixel, 0);
 
-    const FontTable table = m_f->state().FontTable;
+    // Now the click picks, paints nothing and gives the pointer back.
     clickPixel(2);
     QVERIFY(!m_f->state().PickMode);
-    QVERIFY(m_f->state().FontTable == table);
-    QCOMPARE(pen(), int(table.byte(pixelPosition(3, 2))));
+    QVERIFY(m_f->state().FontTable == testsupport::patternTable());
+    QCOMPARE(pen(), int(testsupport::patternTable().byte(pixelPosition(3, 2))));
+    for (int k : {1, 2, 128})
+        QCOMPARE(m_f->editor(k)->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestPixelEditor::pickTakesThePixelsLevel_data()
 {
-    QTest::addColumn<bool>("penAlreadyThere");
-    QTest::newRow("another level") << false;
-    QTest::newRow("the same level") << true;
+    QTest::addColumn<QString>("start");
+    QTest::newRow("pen at another level") << "other";
+    QTest::newRow("pen at the pixel's level") << "same";
+    QTest::newRow("pixel painted since its glyph was loaded") << "painted";
 }
 
 void TestPixelEditor::pickTakesThePixelsLevel()
 {
-    QFETCH(bool, penAlreadyThere);
+    QFETCH(QString, start);
     readPattern();
     clickGlyph(40);
-    const int level = testsupport::patternTable().byte(pixelPosition(40, 77));
+    int level = testsupport::patternTable().byte(pixelPosition(40, 77));
     QVERIFY(level != 255);
-    if (penAlreadyThere)
+    if (start == QLatin1String("same"))
         setPen(level);
+    if (start == QLatin1String("painted")) {
+        // The eyedropper takes what the cell shows now, not the level loaded with the glyph.
+        level = 128;
+        setPen(level);
+        clickPixel(77);
+        setPen(200);
+    }
+    const FontTable table = m_f->state().FontTable;
 
     QSignalSpy changes(m_bar, &QScrollBar::valueChanged);
     click(m_f->control<QPushButton>("PickColor"));
     clickPixel(77);
-
-    QCOMPARE(changes.count(), penAlreadyThere ? 0 : 1);
+    QCOMPARE(changes.count(), start == QLatin1String("same") ? 0 : 1);
     QCOMPARE(pen(), level);
     QCOMPARE(penNumber(), QString::number(level));
     QCOMPARE(m_f->state().PenColor, grayColor(quint8(level)));
     QCOMPARE(swatch(), gray(quint8(level)));
     QVERIFY(!m_f->state().PickMode);
-    QVERIFY(m_f->state().FontTable == testsupport::patternTable());
-}
-
-void TestPixelEditor::pickAfterPaintTakesThePaintedLevel()
-{
-    readPattern();
-    clickGlyph(17);
-    setPen(128);
-    clickPixel(9);
-    setPen(200);
-
-    click(m_f->control<QPushButton>("PickColor"));
-    clickPixel(9);
-    QCOMPARE(pen(), 128);
-    QCOMPARE(penNumber(), QStringLiteral("128"));
-    QCOMPARE(m_f->state().PenColor, grayColor(128));
-    QCOMPARE(swatch(), gray(128));
+    QVERIFY(m_f->state().FontTable == table);
 }
 
 void TestPixelEditor::doubleClickActsOnce()
@@ -238,20 +216,6 @@ void TestPixelEditor::doubleClickActsOnce()
     doubleClick(m_f->editor(6));
     QCOMPARE(clicks.count(), 2);
     QCOMPARE(m_f->state().SelectedPixel, 6);
-}
-
-void TestPixelEditor::pointerShowsPickMode()
-{
-    readPattern();
-    clickGlyph(1);
-    for (int k : {1, 128})
-        QCOMPARE(m_f->editor(k)->cursor().shape(), Qt::ArrowCursor);
-    click(m_f->control<QPushButton>("PickColor"));
-    for (int k : {1, 64, 128})
-        QCOMPARE(m_f->editor(k)->cursor().shape(), Qt::WhatsThisCursor);
-    clickPixel(64);
-    for (int k : {1, 64, 128})
-        QCOMPARE(m_f->editor(k)->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestPixelEditor::paintShowsInTheCellAndInTheTable()

@@ -13,8 +13,8 @@ using namespace fonttable;
 using testsupport::Snapshot;
 
 // Random sequences of loads, pen moves, picks, paints, Saves and Reads through the window; after
-// every Save the whole archive must hold exactly what a model of the edits says. The seed is
-// fixed unless TESSORA_SEED gives another, and every failure names it.
+// every Save the whole archive must hold exactly what a model of the edits says. Its random
+// generator starts from a fixed number unless TESSORA_SEED gives another; failures name it.
 class TestRoundTrip : public QObject
 {
     Q_OBJECT

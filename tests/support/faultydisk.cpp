@@ -38,8 +38,6 @@ fonttable::FileCalls FaultyDisk::calls() const
             return failWith(EIO);
         case Fault::ReadStopsEarly:
             return call == 0 ? ::pread(fd, buffer, count / 2, offset) : 0;
-        case Fault::ReadInterrupted:
-            return call == 0 ? failWith(EINTR) : ::pread(fd, buffer, count, offset);
         case Fault::ReadBackDiffers: {
             const ssize_t n = ::pread(fd, buffer, count, offset);
             if (n > 100)

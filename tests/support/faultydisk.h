@@ -12,8 +12,7 @@ namespace testsupport
 enum class Fault {
     None,
     ReadError,
-    ReadStopsEarly,  // half the block, then nothing more
-    ReadInterrupted, // once, then fine
+    ReadStopsEarly, // half the block, then nothing more
     WriteError,
     WriteStopsEarly,          // half the block, then nothing more
     NoSpaceAfterPartialWrite, // 100 bytes, then the disk is full

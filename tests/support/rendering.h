@@ -22,8 +22,8 @@ inline QRgb gray(quint8 level)
 // Fails the running test at the first wrong pixel.
 void verifyGlyphCell(PictureCell *cell, const fonttable::FontTable &table, int glyph);
 
-// The rectangle of the given colour around seed, found along the seed's row and column; an
-// invalid rectangle when the seed has another colour or the rectangle holds any other.
+// The rectangle of the given colour around a starting pixel, found along that pixel's row and
+// column; an invalid rectangle when the start has another colour or the rectangle holds any other.
 QRect sameColourArea(const QImage &image, QPoint seed, QRgb colour);
 
 } // namespace testsupport
