@@ -8,12 +8,7 @@ using namespace fonttable;
 namespace
 {
 
-// Cells are 510 x 990 twips on a pitch of 495 x 975, so neighbours overlap by one pixel and
-// their borders fall on one another.
-constexpr int CellWidth = 510;
-constexpr int CellHeight = 990;
-constexpr int PitchX = 495;
-constexpr int PitchY = 975;
+constexpr CellGrid::Shape Cells = {GlyphCount, GlyphColumns, 510, 990, 495, 975};
 
 // Inside a cell each pixel is a 40-twip square on a 60-twip pitch.
 constexpr int SquarePitch = 60;
@@ -30,23 +25,15 @@ PictureCell::Fill square(int pixel, int offset, PackedColor color)
 
 } // namespace
 
-GlyphTableView::GlyphTableView(QWidget *parent) : QWidget(parent)
+GlyphTableView::GlyphTableView(QWidget *parent) : CellGrid(Cells, "Viewer", parent)
 {
     for (int g = 1; g <= GlyphCount; ++g) {
-        auto *cell = new PictureCell(this);
-        cell->setObjectName(QStringLiteral("Viewer(%1)").arg(g));
-        const int c = (g - 1) % GlyphColumns;
-        const int r = (g - 1) / GlyphColumns;
-        cell->setAccessibleName(tr("Glyph %1").arg(g));
-        cell->setAccessibleDescription(
+        cell(g)->setAccessibleName(tr("Glyph %1").arg(g));
+        cell(g)->setAccessibleDescription(
             tr("Row %1, column %2 of the font table; click to edit the glyph")
-                .arg(r + 1)
-                .arg(c + 1));
-        cell->setGeometry(units::layoutRect(PitchX * c, PitchY * r, CellWidth, CellHeight));
-        connect(cell, &PictureCell::clicked, this, [this, g] { emit glyphClicked(g); });
-        m_cells[g - 1] = cell;
+                .arg((g - 1) / GlyphColumns + 1)
+                .arg((g - 1) % GlyphColumns + 1));
     }
-    setFixedSize(childrenRect().size());
 }
 
 void GlyphTableView::drawTable(const FontTable &table)
@@ -62,10 +49,4 @@ void GlyphTableView::drawTable(const FontTable &table)
 void GlyphTableView::repaintPixel(int glyph, int pixel, PackedColor color)
 {
     cell(glyph)->fill(square(pixel, RepaintOffset, color));
-}
-
-void GlyphTableView::setBorders(bool on)
-{
-    for (PictureCell *cell : m_cells)
-        cell->setBorder(on);
 }

@@ -1,16 +1,12 @@
 #pragma once
 
 #include "fonttable/fonttable.h"
-
-#include <QWidget>
-
-#include <array>
-
-class PictureCell;
+#include "mainwindow/cellgrid.h"
 
 // The table of all 96 glyphs, 16 across and 6 down, one Viewer cell a glyph, each pixel shown
-// enlarged as a square with lanes of the cell's background between the squares.
-class GlyphTableView : public QWidget
+// enlarged as a square with lanes of the cell's background between the squares. A click on a
+// cell reports its glyph.
+class GlyphTableView : public CellGrid
 {
     Q_OBJECT
 
@@ -21,16 +17,7 @@ public:
 
     explicit GlyphTableView(QWidget *parent = nullptr);
 
-    PictureCell *cell(int glyph) const { return m_cells[glyph - 1]; }
-
     void drawTable(const fonttable::FontTable &table);
     // The square of one pixel in the pen colour, as the pixel editor paints it.
     void repaintPixel(int glyph, int pixel, fonttable::PackedColor color);
-    void setBorders(bool on);
-
-signals:
-    void glyphClicked(int glyph);
-
-private:
-    std::array<PictureCell *, fonttable::GlyphCount> m_cells;
 };

@@ -76,11 +76,11 @@ void MainWindow::createControls(QWidget *client)
     m_viewer = new GlyphTableView(client);
     m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
 
-    connect(m_viewer, &GlyphTableView::glyphClicked, this, &MainWindow::loadGlyph);
+    connect(m_viewer, &GlyphTableView::cellClicked, this, &MainWindow::loadGlyph);
 
     m_editor = new PixelEditor(client);
     m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
-    connect(m_editor, &PixelEditor::pixelClicked, this, &MainWindow::clickPixel);
+    connect(m_editor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
 
     m_penPictureBox = new QFrame(client);
     m_penPictureBox->setObjectName(QStringLiteral("PenPictureBox"));

@@ -8,25 +8,17 @@ using namespace fonttable;
 namespace
 {
 
-// Cells are 300 twips square on a pitch of 285, so neighbours share their border line.
 constexpr int CellSize = 300;
-constexpr int Pitch = 285;
+constexpr CellGrid::Shape Cells = {PixelsPerGlyph, GlyphWidth, CellSize, CellSize, 285, 285};
 
 } // namespace
 
-PixelEditor::PixelEditor(QWidget *parent) : QWidget(parent)
+PixelEditor::PixelEditor(QWidget *parent) : CellGrid(Cells, "Editor", parent)
 {
     for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        auto *cell = new PictureCell(this);
-        cell->setObjectName(QStringLiteral("Editor(%1)").arg(k));
-        cell->setAccessibleName(tr("Pixel %1").arg(k));
-        cell->setGeometry(
-            units::layoutRect(Pitch * pixelColumn(k), Pitch * pixelRow(k), CellSize, CellSize));
-        connect(cell, &PictureCell::clicked, this, [this, k] { emit pixelClicked(k); });
-        m_cells[k - 1] = cell;
+        cell(k)->setAccessibleName(tr("Pixel %1").arg(k));
         describe(k, false);
     }
-    setFixedSize(childrenRect().size());
 }
 
 void PixelEditor::showGlyph(const std::array<qint16, PixelsPerGlyph> &levels)
@@ -68,10 +60,4 @@ void PixelEditor::setPickPointer(bool on)
             cell(k)->unsetCursor();
         describe(k, on);
     }
-}
-
-void PixelEditor::setBorders(bool on)
-{
-    for (PictureCell *cell : m_cells)
-        cell->setBorder(on);
 }

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "fonttable/fonttable.h"
-
-#include <QWidget>
+#include "mainwindow/cellgrid.h"
 
 #include <array>
 
-class PictureCell;
-
-// The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited.
-class PixelEditor : public QWidget
+// The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited. A click on a cell
+// reports its pixel.
+class PixelEditor : public CellGrid
 {
     Q_OBJECT
 
@@ -20,22 +18,14 @@ public:
 
     explicit PixelEditor(QWidget *parent = nullptr);
 
-    PictureCell *cell(int pixel) const { return m_cells[pixel - 1]; }
-
     // Shows each pixel of a glyph as its cell's background, clearing what was painted.
     void showGlyph(const std::array<qint16, fonttable::PixelsPerGlyph> &levels);
     // Covers the whole cell with the colour; its background stays as it was.
     void paintPixel(int pixel, fonttable::PackedColor color);
     // The pointer over the cells while the next click picks a level instead of painting.
     void setPickPointer(bool on);
-    void setBorders(bool on);
-
-signals:
-    void pixelClicked(int pixel);
 
 private:
     void nameLevel(int pixel, const QColor &gray);
     void describe(int pixel, bool picking);
-
-    std::array<PictureCell *, fonttable::PixelsPerGlyph> m_cells;
 };

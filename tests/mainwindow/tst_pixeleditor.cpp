@@ -196,7 +196,7 @@ void TestPixelEditor::doubleClickActsOnce()
     readPattern();
     clickGlyph(2);
     auto *editor = m_f->window()->findChild<PixelEditor *>();
-    QSignalSpy clicks(editor, &PixelEditor::pixelClicked);
+    QSignalSpy clicks(editor, &PixelEditor::cellClicked);
 
     // As X11 reports it: press, release, a second press reported as a double click, release.
     // In pick mode the first click picks and the second press paints nothing.
