@@ -1,10 +1,13 @@
 // Creates a demo archive for trying Tessora without the game: a sparse file just long enough to
 // hold the font table, whose table shows the printable characters from the space on, light on
-// dark. An existing file is never touched.
+// dark. It goes into the given folder unless Tessora would find an archive there already; an
+// existing file is never touched.
 
 #include "fonttable/fonttable.h"
 #include "fonttable/resourcefile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -55,18 +58,20 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: makedemo ARCHIVE\n");
+        std::fprintf(stderr, "usage: makedemo FOLDER\n");
         return 2;
     }
-    const char *path = argv[1];
+    const QString archive = resourcePath(QString::fromLocal8Bit(argv[1]));
+    const QByteArray path = QFile::encodeName(archive);
+    if (QFileInfo::exists(archive)) {
+        std::printf("%s is there already; left as it is.\n", path.constData());
+        return 0;
+    }
 
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        if (errno == EEXIST) {
-            std::printf("%s already exists; left as it is.\n", path);
-            return 0;
-        }
-        std::fprintf(stderr, "makedemo: cannot create %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "makedemo: cannot create %s: %s\n", path.constData(),
+                     std::strerror(errno));
         return 1;
     }
     const bool sized = ::ftruncate(fd, MinimumArchiveSize) == 0;
@@ -80,6 +85,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "makedemo: %s\n", qPrintable(written.error));
         return 1;
     }
-    std::printf("Created the demo archive %s.\n", path);
+    std::printf("Created the demo archive %s.\n", path.constData());
     return 0;
 }
