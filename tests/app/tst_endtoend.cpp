@@ -139,7 +139,8 @@ private:
     void startProgram();
     QStringList windows() const;
     void click(QPoint client) const;
-    void chooseFromFile(int item) const; // 0 Read, 1 Save, 2 Exit
+    QStringList programWindows() const;
+    bool chooseFromFile(int item) const; // 0 Read, 1 Save, 2 Exit
     QImage client() const;
 
     QPoint viewerSquare(int glyph, int pixel) const;
@@ -206,16 +207,31 @@ void TestEndToEnd::click(QPoint at) const
          "1"});
 }
 
-void TestEndToEnd::chooseFromFile(int item) const
+QStringList TestEndToEnd::programWindows() const
 {
-    // "File" is the first title of the menu bar; its items are walked with the keyboard.
+    const QString ids = run(
+        {"xdotool", "search", "--onlyvisible", "--pid", QString::number(m_program->processId())});
+    return ids.isEmpty() ? QStringList() : ids.split('\n');
+}
+
+bool TestEndToEnd::chooseFromFile(int item) const
+{
+    // "File" is the first title of the menu bar; once its menu is open, the keyboard walks it.
+    const QStringList before = programWindows();
     click(QPoint(12, -m_menuBarHeight / 2));
+    QString menu;
+    if (!eventually([&] {
+            for (const QString &window : programWindows())
+                if (!before.contains(window))
+                    menu = window;
+            return !menu.isEmpty();
+        }))
+        return false;
     QStringList keys = {"xdotool", "key", "--delay", "50"};
     for (int i = 0; i <= item; ++i)
         keys << "Down";
-    keys << "Return";
-    QThread::msleep(300);
-    run(keys);
+    run(keys << "Return");
+    return eventually([&] { return !programWindows().contains(menu); });
 }
 
 QImage TestEndToEnd::client() const
@@ -249,7 +265,7 @@ void TestEndToEnd::oneEditReachesTheArchive()
     if (QTest::currentTestFailed())
         return;
 
-    chooseFromFile(0);
+    QVERIFY2(chooseFromFile(0), "the File menu did not open and close");
     // Every square of glyphs 16, 17 and 96, and the lanes to their right and below.
     auto tableShown = [&](const QImage &shot) {
         for (int g : {1, 16, 17, 96})
@@ -275,13 +291,19 @@ void TestEndToEnd::oneEditReachesTheArchive()
     QVERIFY2(eventually([&] { return client().pixel(editorCell(1)) == gray(table.byte(2049)); }),
              "glyph 17 did not load into the editor");
 
-    // The pen: eight clicks in the trough left of the slider, one on the right arrow.
-    const QPoint trough(584 + 24, 344 + 10), rightArrow(584 + 113 - 4, 344 + 10);
-    for (int i = 0; i < 8; ++i)
-        click(trough);
-    click(rightArrow);
-    QVERIFY2(eventually([&] { return client().pixel(570, 354) == gray(128); }),
-             "the pen did not come to 128");
+    // The pen, read off its swatch: clicks in the trough left of the slider step by 16, the
+    // arrows by 1, until it shows 128.
+    const QPoint trough(584 + 24, 344 + 10), leftArrow(584 + 4, 344 + 10),
+        rightArrow(584 + 113 - 4, 344 + 10);
+    auto pen = [&] {
+        return qRed(client().pixel(570, 354));
+    };
+    for (int guard = 0; pen() != 128 && guard < 100; ++guard) {
+        const int before = pen();
+        click(before - 128 >= 16 ? trough : before > 128 ? leftArrow : rightArrow);
+        eventually([&] { return pen() != before; });
+    }
+    QCOMPARE(pen(), 128);
 
     click(editorCell(9));
     QVERIFY2(eventually([&] {
@@ -291,12 +313,12 @@ void TestEndToEnd::oneEditReachesTheArchive()
              }),
              "the paint did not show");
 
-    chooseFromFile(1);
+    QVERIFY2(chooseFromFile(1), "the File menu did not open and close");
     const Snapshot edited = before.with(TableOffset + 2177 - 1, 128);
     QVERIFY2(eventually([&] { return Snapshot::of(archive) == edited; }),
              "the archive does not hold exactly the one edit");
 
-    chooseFromFile(2);
+    QVERIFY2(chooseFromFile(2), "the File menu did not open and close");
     QVERIFY2(m_program->waitForFinished(PatienceMs), "Exit did not end the program");
     QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program->exitCode(), 0);
@@ -308,14 +330,9 @@ void TestEndToEnd::readWithoutArchiveIsReported()
     startProgram();
     if (QTest::currentTestFailed())
         return;
-    const QString pid = QString::number(m_program->processId());
-    auto programWindows = [&] {
-        const QString ids = run({"xdotool", "search", "--onlyvisible", "--pid", pid});
-        return ids.isEmpty() ? QStringList() : ids.split('\n');
-    };
     const QStringList before = programWindows();
 
-    chooseFromFile(0);
+    QVERIFY2(chooseFromFile(0), "the File menu did not open and close");
     QString box;
     QVERIFY2(eventually([&] {
                  for (const QString &window : programWindows())
