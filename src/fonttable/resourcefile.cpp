@@ -51,7 +51,6 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
 
-    int get() const { return m_fd; }
     int release() { return std::exchange(m_fd, -1); }
 
 private:
@@ -70,12 +69,12 @@ int openExisting(const QString &path, const FileCalls &calls)
     return fd < 0 ? -errno : fd;
 }
 
-// Returns 0, or the errno of the failed call.
-template <typename Call> int retried(const Call &call)
+// Returns 0, or the errno of the failed flush.
+int flush(int fd, const FileCalls &calls)
 {
     int result;
     do {
-        result = call();
+        result = calls.fdatasync(fd);
     } while (result != 0 && errno == EINTR);
     return result == 0 ? 0 : errno;
 }
@@ -145,7 +144,8 @@ ReadResult readBlock(const QString &path, const FileCalls &calls)
     Descriptor file(calls, fd);
 
     struct stat info;
-    if (const int error = retried([&] { return calls.fstat(fd, &info); })) {
+    if (calls.fstat(fd, &info) != 0) {
+        const int error = errno;
         result.error = tr("Cannot check %1: %2.").arg(path, systemError(error));
         return result;
     }
@@ -190,7 +190,8 @@ WriteResult writeBlock(const QString &path, const FontTable &table, qint64 expec
     Descriptor file(calls, fd);
 
     struct stat info;
-    if (const int error = retried([&] { return calls.fstat(fd, &info); })) {
+    if (calls.fstat(fd, &info) != 0) {
+        const int error = errno;
         result.error = tr("Cannot check %1: %2.").arg(path, systemError(error)) + nothingSaved();
         return result;
     }
@@ -214,7 +215,7 @@ WriteResult writeBlock(const QString &path, const FontTable &table, qint64 expec
         return result;
     }
 
-    if (const int error = retried([&] { return calls.fdatasync(fd); })) {
+    if (const int error = flush(fd, calls)) {
         result.error = tr("Flushing the font table to the disk holding %1 failed: %2.")
                            .arg(path, systemError(error)) +
                        maybeIncomplete();

@@ -177,12 +177,17 @@ void MainWindow::read()
     m_state.TableLoaded = true;
 }
 
+bool MainWindow::tableLoaded()
+{
+    if (!m_state.TableLoaded)
+        showMessage(tr("Please read san11res.bin first."));
+    return m_state.TableLoaded;
+}
+
 void MainWindow::save()
 {
-    if (!m_state.TableLoaded) {
-        showMessage(tr("Please read san11res.bin first."));
+    if (!tableLoaded())
         return;
-    }
     const WriteResult result =
         writeBlock(m_state.ResourcePath, m_state.FontTable, m_state.ResourceSize, m_fileCalls);
     if (!result.ok())
@@ -191,10 +196,8 @@ void MainWindow::save()
 
 void MainWindow::loadGlyph(int glyph)
 {
-    if (!m_state.TableLoaded) {
-        showMessage(tr("Please read san11res.bin first."));
+    if (!tableLoaded())
         return;
-    }
     m_state.SelectedGlyph = qint16(glyph);
     for (int k = 1; k <= PixelsPerGlyph; ++k)
         m_state.PixelValues[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
@@ -204,10 +207,8 @@ void MainWindow::loadGlyph(int glyph)
 
 void MainWindow::clickPixel(int pixel)
 {
-    if (!m_state.TableLoaded) {
-        showMessage(tr("Please read san11res.bin first."));
+    if (!tableLoaded())
         return;
-    }
     if (m_state.SelectedGlyph == 0) {
         showMessage(tr("Please select a Character from the Viewer Table first."));
         return;

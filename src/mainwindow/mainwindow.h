@@ -37,6 +37,8 @@ private:
     void createMenus();
     void createControls(QWidget *client);
     void showMessage(const QString &text);
+    // False, after saying so, until a Read has succeeded.
+    bool tableLoaded();
 
     void read();
     void save();

@@ -24,17 +24,15 @@ PixelEditor::PixelEditor(QWidget *parent) : CellGrid(Cells, "Editor", parent)
 void PixelEditor::showGlyph(const std::array<qint16, PixelsPerGlyph> &levels)
 {
     for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        const QColor color = units::color(grayColor(quint8(levels[k - 1])));
-        cell(k)->setBackground(color);
-        nameLevel(k, color);
+        cell(k)->setBackground(units::color(grayColor(quint8(levels[k - 1]))));
+        nameLevel(k, levels[k - 1]);
     }
 }
 
 void PixelEditor::paintPixel(int pixel, PackedColor color)
 {
-    const QColor shown = units::color(color);
     cell(pixel)->fill({0, 0, CellSize, CellSize, units::rgb(color)});
-    nameLevel(pixel, shown);
+    nameLevel(pixel, int(color & 0xff)); // a gray: every channel holds the level
 }
 
 void PixelEditor::describe(int pixel, bool picking)
@@ -46,9 +44,9 @@ void PixelEditor::describe(int pixel, bool picking)
         (picking ? tr("; click to take its level into the pen") : tr("; click to paint it")));
 }
 
-void PixelEditor::nameLevel(int pixel, const QColor &gray)
+void PixelEditor::nameLevel(int pixel, int level)
 {
-    cell(pixel)->setAccessibleName(tr("Pixel %1, level %2").arg(pixel).arg(gray.red()));
+    cell(pixel)->setAccessibleName(tr("Pixel %1, level %2").arg(pixel).arg(level));
 }
 
 void PixelEditor::setPickPointer(bool on)

@@ -26,6 +26,6 @@ public:
     void setPickPointer(bool on);
 
 private:
-    void nameLevel(int pixel, const QColor &gray);
+    void nameLevel(int pixel, int level);
     void describe(int pixel, bool picking);
 };
