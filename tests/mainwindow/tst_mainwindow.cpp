@@ -1,27 +1,55 @@
+#include "about/aboutwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/picturecell.h"
 
-#include "support/archive.h"
-#include "support/faultydisk.h"
-#include "support/messagecatcher.h"
-#include "support/rendering.h"
-#include "support/windowfixture.h"
+#include "support/support.h"
 
+#include <QAccessible>
 #include <QAction>
-#include <QDir>
-#include <QFile>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace fonttable;
-using testsupport::MessageCatcher;
 using testsupport::Snapshot;
 
+namespace
+{
+
+const QString ReadFirst = "Please read san11res.bin first.";
+const QString SelectFirst = "Please select a Character from the Viewer Table first.";
+
+QList<AboutWindow *> aboutWindows()
+{
+    QList<AboutWindow *> open;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *about = qobject_cast<AboutWindow *>(widget); about && about->isVisible())
+            open << about;
+    return open;
+}
+
+// What a user can see of the program, kept by hand alongside it.
+struct Model {
+    qint64 size = 0, readSize = 0; // the archive's length (0: none), and at the last Read
+    FontTable disk, table;         // the block in the archive, and in the program
+    bool loaded = false;
+    int glyph = 0, pixel = 0, pen = 255;
+    std::array<int, PixelsPerGlyph> shown{}; // the levels the editor cells show
+    bool pick = false, viewerBorders = true, viewerChecked = true, editorBorders = true;
+    bool about = false;
+    int exits = 0;
+    QStringList messages;
+};
+
+} // namespace
+
+// Runs once for each scale factor that CTest sets in QT_SCALE_FACTOR.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -29,341 +57,378 @@ class TestMainWindow : public QObject
 private slots:
     void init();
     void cleanup();
-
-    void layoutFollowsTheDesign();
-    void menusAtStart();
-    void readShowsEveryByteOfTheTable();
-    void gridlineItemSwitchesTheTableBorders();
-    void secondReadRedrawsAChangedArchive();
-    void saveBeforeReadIsRefused();
-    void saveAfterReadSucceedsSilently();
-    void failedReadBeforeAnyReadKeepsTheStart_data();
-    void failedReadBeforeAnyReadKeepsTheStart();
-    void failedReadAfterAReadKeepsTheTable();
-    void saveFaults_data();
-    void saveFaults();
-    void exitAsksNothing();
+    void layoutAndTexts();
+    void randomSessions();
+    void programRunsUntilItsLastWindowCloses();
 
 private:
-    QString archive() const { return m_f->archive(); }
-    QAction *item(const char *name) const { return m_f->item(name); }
-    PictureCell *viewer(int glyph) const { return m_f->viewer(glyph); }
-    void read() { m_f->choose("Read"); }
+    template <typename T = QWidget> T *control(const QString &name) const
+    {
+        return m_window->findChild<T *>(name);
+    }
+    PictureCell *viewer(int g) const { return control<PictureCell>(QString("Viewer(%1)").arg(g)); }
+    PictureCell *editor(int k) const { return control<PictureCell>(QString("Editor(%1)").arg(k)); }
+    QAction *item(const char *name) const { return control<QAction>(name); }
+    void step(QRandomGenerator &random);
+    void check(const QString &where);
 
-    std::unique_ptr<testsupport::WindowFixture> m_f;
-    MainWindow *m_window = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_window;
+    bool m_failWrites = false;
+    bool m_exact = false; // every device pixel checked, not only the middle of each square
+    Model m;
+    std::unique_ptr<testsupport::MessageCatcher> m_catcher;
+    std::unique_ptr<QSignalSpy> m_exits;
+    QRgb m_blank = 0; // the cells' background
 };
-
-namespace
-{
-
-QList<QImage> tableImages(MainWindow *window)
-{
-    QList<QImage> images;
-    for (int g = 1; g <= GlyphCount; ++g)
-        images << window->findChild<PictureCell *>(QStringLiteral("Viewer(%1)").arg(g))
-                      ->grab()
-                      .toImage();
-    return images;
-}
-
-} // namespace
 
 void TestMainWindow::init()
 {
-    m_f = std::make_unique<testsupport::WindowFixture>();
-    m_window = m_f->window();
+    m_dir = std::make_unique<QTemporaryDir>();
+    FileCalls calls;
+    calls.pwrite = [this](int fd, const void *buffer, size_t count, off_t at) -> ssize_t {
+        return m_failWrites ? (errno = EIO, -1) : ::pwrite(fd, buffer, count, at);
+    };
+    m_window = std::make_unique<MainWindow>(m_dir->path(), calls);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m = Model{};
+    m_catcher = std::make_unique<testsupport::MessageCatcher>();
+    m_exits = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::exitRequested);
+    m_exact = m_window->devicePixelRatioF() == 1;
+    m_blank = viewer(1)->background().rgb();
 }
 
 void TestMainWindow::cleanup()
 {
-    m_f.reset();
+    for (AboutWindow *about : aboutWindows())
+        delete about;
+    m_exits.reset();
+    m_window.reset();
 }
 
-void TestMainWindow::layoutFollowsTheDesign()
+void TestMainWindow::layoutAndTexts()
 {
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Tessora"));
-    QCOMPARE(m_window->centralWidget()->size(), QSize(728, 419));
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
-
-    const QWidget *client = m_window->centralWidget();
-    auto at = [client](const QWidget *widget) {
-        return QRect(widget->mapTo(client, QPoint()), widget->size());
+    item("About")->trigger();
+    AboutWindow *about = aboutWindows().value(0);
+    QVERIFY(about && !about->parentWidget() && !about->isModal());
+    QCOMPARE(about->windowType(), Qt::Tool);
+    auto find = [&](const char *name) {
+        QObject *found = about->objectName() == name ? about : about->findChild<QObject *>(name);
+        if (!found && m_window->objectName() == name)
+            found = m_window.get();
+        if (!found) // a menu's action before the menu itself
+            found = m_window->findChild<QAction *>(name);
+        return found ? found : m_window->findChild<QObject *>(name);
     };
-    // Twips / 15, with the 15-twip overlap between neighbouring cells.
-    QCOMPARE(at(viewer(1)), QRect(16, 15, 34, 66));
-    QCOMPARE(at(viewer(2)), QRect(49, 15, 34, 66));
-    QCOMPARE(at(viewer(17)), QRect(16, 80, 34, 66));
-    QCOMPARE(at(viewer(96)), QRect(16 + 15 * 33, 15 + 5 * 65, 34, 66));
-    QCOMPARE(at(m_f->editor(1)), QRect(560, 15, 20, 20));
-    QCOMPARE(at(m_f->editor(128)), QRect(560 + 7 * 19, 15 + 15 * 19, 20, 20));
-    QCOMPARE(at(m_window->findChild<QWidget *>("PenPictureBox")), QRect(560, 344, 20, 20));
-    QCOMPARE(at(m_window->findChild<QWidget *>("HScroll1")), QRect(584, 344, 113, 20));
-    QCOMPARE(at(m_window->findChild<QWidget *>("PenNumber")), QRect(704, 347, 20, 20));
-    QCOMPARE(at(m_window->findChild<QWidget *>("PickColor")), QRect(616, 373, 41, 33));
+    // Twips / 15 in the client areas; neighbouring cells overlap by a pixel.
+    // clang-format off
+    const std::pair<const char *, QRect> layout[] = {
+        {"Viewer(1)", {16, 15, 34, 66}}, {"Viewer(2)", {49, 15, 34, 66}},
+        {"Viewer(17)", {16, 80, 34, 66}}, {"Viewer(96)", {511, 340, 34, 66}},
+        {"Editor(1)", {560, 15, 20, 20}}, {"Editor(128)", {693, 300, 20, 20}},
+        {"PenPictureBox", {560, 344, 20, 20}}, {"HScroll1", {584, 344, 113, 20}},
+        {"PenNumber", {704, 347, 20, 20}}, {"PickColor", {616, 373, 41, 33}},
+        {"frmAbout", {0, 0, 403, 239}}, {"Image1", {24, 24, 32, 32}}, {"Label3", {80, 24, 267, 15}},
+        {"Label2", {80, 48, 267, 15}}, {"lblDescription", {14, 75, 371, 86}},
+        {"Label1", {72, 176, 267, 15}}, {"cmdOK", {160, 200, 84, 23}}};
+    const std::tuple<const char *, const char *, QString> texts[] = {
+        {"Form1", "windowTitle", "Tessora"}, {"frmAbout", "windowTitle", "About"},
+        {"File", "text", "File"}, {"Read", "text", "Read"}, {"Save", "text", "Save"},
+        {"Exit", "text", "Exit"}, {"View", "text", "View"}, {"About", "text", "About"},
+        {"ShowGridlines", "text", "Show Gridlines"}, {"SGViewer", "text", "Viewer"},
+        {"SGEditor", "text", "Editor"}, {"PenNumber", "text", "255"},
+        {"PickColor", "toolTip", "Pick Color"}, {"cmdOK", "text", "OK"},
+        {"PickColor", "accessibleName", "Pick Color"}, {"HScroll1", "accessibleName", "Pen level"},
+        {"Viewer(17)", "accessibleName", "Glyph 17"}, {"Editor(9)", "accessibleName", "Pixel 9"},
+        {"Label3", "text", "Tessora for Romance of the Three Kingdoms XI"},
+        {"Label2", "text", "Version 2.0, by the Tessora developers"},
+        {"lblDescription", "text", "How to use :" + QString(93, ' ') + "1.Copy this tool to "
+         "C:\\Program Files\\Koei\\RTKXI\\Media\r\n 2.Run it and now you can edit the characters "
+         "which are stored in san11res.bin 3.You have to save before exiting otherwise you will "
+         "lose your work\r\nNotes :  It is wise to make a backup from san11res.bin before using "
+         "this tool" + QString(19, ' ') + "Use this tool at your own risk. There are a lot of bugs in it!"}};
+    // clang-format on
+    QCOMPARE(m_window->centralWidget()->size(), QSize(728, 419));
+    for (const auto &[name, at] : layout) {
+        auto *widget = qobject_cast<QWidget *>(find(name));
+        QWidget *client = widget->window() == about ? about : m_window->centralWidget();
+        QVERIFY2(widget->minimumSize() == widget->maximumSize() || widget != widget->window(),
+                 name);
+        QCOMPARE(QRect(widget->mapTo(client, QPoint()), widget->size()), at);
+    }
+    for (const auto &[name, property, text] : texts)
+        QCOMPARE(find(name)->property(property).toString(), text);
+    for (QAction *action : m_window->findChildren<QAction *>()) {
+        const bool gridlines = action->objectName().startsWith("SG");
+        QVERIFY(action->shortcut().isEmpty() && !action->text().contains('&'));
+        QVERIFY(action->isEnabled() != gridlines && action->isChecked() == gridlines);
+    }
+    QVERIFY(!item("About")->menu() && about->findChild<QPushButton *>()->isDefault());
+    QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
+    QCOMPARE(std::get<2>(texts[std::size(texts) - 1]).size(), 466);
 
-    const auto *pen = m_window->findChild<QScrollBar *>("HScroll1");
-    QCOMPARE(pen->minimum(), 0);
-    QCOMPARE(pen->maximum(), 255);
-    QCOMPARE(pen->value(), 255);
-    QCOMPARE(m_window->findChild<QLabel *>("PenNumber")->text(), QStringLiteral("255"));
-    QCOMPARE(m_window->findChild<QPushButton *>("PickColor")->toolTip(),
-             QStringLiteral("Pick Color"));
-    QCOMPARE(m_window->state().PenColor, grayColor(255));
+    // A 16 x 16 icon, a 26 x 26 eyedropper on a transparent ground, a 32 x 32 picture.
+    QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(16, 16)));
+    const QImage eyedropper = control<QPushButton>("PickColor")->icon().pixmap(26).toImage();
+    QVERIFY(qAlpha(eyedropper.pixel(0, 0)) == 0 && eyedropper.pixel(1, 24) == qRgb(0, 0, 0));
+    QCOMPARE(about->findChild<QLabel *>("Image1")->pixmap().size(), QSize(32, 32));
 }
 
-void TestMainWindow::menusAtStart()
+// Random steps through the real window, each checked against the model of what the user must
+// see. A failure names the seed; TESSORA_SEED replays one.
+void TestMainWindow::randomSessions()
 {
-    const QStringList captions = {"File", "Read", "Save", "Exit", "View", "ShowGridlines", "About"};
-    for (const QString &name : captions) {
-        QAction *action = item(name.toLatin1().constData());
-        QVERIFY2(action, qPrintable(name));
-        QVERIFY(action->isEnabled());
-        QVERIFY(action->shortcut().isEmpty());
-        QVERIFY(!action->text().contains(QLatin1Char('&')));
+    const quint32 seed = qEnvironmentVariableIsSet("TESSORA_SEED")
+                             ? qEnvironmentVariableIntValue("TESSORA_SEED")
+                             : 20'261'207u;
+    for (int session = 0; session < 4; ++session) {
+        if (session > 0)
+            init();
+        QRandomGenerator random(seed + session);
+        for (int n = 1; n <= 80; ++n) {
+            step(random);
+            check(QString("TESSORA_SEED=%1, session %2, step %3").arg(seed).arg(session).arg(n));
+            if (QTest::currentTestFailed())
+                return;
+        }
     }
-    QCOMPARE(item("ShowGridlines")->text(), QStringLiteral("Show Gridlines"));
-    QCOMPARE(item("SGViewer")->text(), QStringLiteral("Viewer"));
-    QCOMPARE(item("SGEditor")->text(), QStringLiteral("Editor"));
-    for (const char *name : {"SGViewer", "SGEditor"}) {
-        QVERIFY(item(name)->isChecked());
-        QVERIFY(!item(name)->isEnabled());
-    }
-    QVERIFY(!item("About")->menu());
-    QVERIFY(viewer(1)->hasBorder());
-    QVERIFY(!m_window->state().TableLoaded);
 }
 
-void TestMainWindow::readShowsEveryByteOfTheTable()
+void TestMainWindow::step(QRandomGenerator &random)
 {
-    const FontTable table = testsupport::patternTable();
-    testsupport::createArchive(archive(), table);
-    MessageCatcher messages;
-    read();
-    QVERIFY(messages.messages().isEmpty());
+    auto any = [&](int high) {
+        return int(random.bounded(high));
+    };
+    auto click = [](QWidget *widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    };
+    auto *bar = control<QScrollBar>("HScroll1");
+    const int k = any(PixelsPerGlyph) + 1;
+    switch (any(17)) {
+    case 0: // the archive appears, or another program changes its length or its font
+        if (!m.size || any(2)) {
+            m.disk = testsupport::makeTable(random.generate() | 1);
+            QFile::remove(m_dir->filePath(ResourceName));
+            testsupport::createArchive(m_dir->filePath(ResourceName), m.disk);
+        }
+        m.size = MinimumArchiveSize + any(3) - 1;
+        if (m.size < MinimumArchiveSize) // the table's last byte goes with the file's
+            m.disk.setByte(TableSize, 0);
+        QVERIFY(QFile::resize(m_dir->filePath(ResourceName), m.size));
+        break;
+    case 1:
+        item("Read")->trigger();
+        if (m.size < MinimumArchiveSize) {
+            m.messages << (m.size ? "too short" : "Cannot find " + m_dir->filePath(ResourceName));
+            break;
+        }
+        m.table = m.disk;
+        m.readSize = m.size;
+        m.loaded = true;
+        m.viewerBorders = false;
+        m.viewerChecked = true;
+        break;
+    case 2: {
+        const bool fail = any(4) == 0;
+        m_failWrites = fail;
+        item("Save")->trigger();
+        m_failWrites = false;
+        if (!m.loaded)
+            m.messages << ReadFirst;
+        else if (m.size != m.readSize)
+            m.messages << "has changed";
+        else if (fail)
+            m.messages << "Input/output error.\n\nNothing was saved; your edits are kept.";
+        else
+            m.disk = m.table;
+        break;
+    }
+    case 3:
+    case 4: {
+        const int g = any(GlyphCount) + 1;
+        if (any(3)) // a click, or a screen reader's press
+            click(viewer(g));
+        else
+            QAccessible::queryAccessibleInterface(viewer(g))->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
+        if (!m.loaded) {
+            m.messages << ReadFirst;
+            break;
+        }
+        m.glyph = g;
+        for (int i = 1; i <= PixelsPerGlyph; ++i)
+            m.shown[i - 1] = m.table.byte(pixelPosition(g, i));
+        break;
+    }
+    case 5: { // the pen: its arrows by mouse, Home and End by keys
+        const int move = any(4), y = bar->height() / 2;
+        if (move < 2)
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(move ? bar->width() - 4 : 3, y));
+        else
+            bar->setFocus(), QTest::keyClick(bar, move == 2 ? Qt::Key_Home : Qt::Key_End);
+        m.pen = std::clamp(std::array{m.pen - 1, m.pen + 1, 0, 255}[move], 0, 255);
+        break;
+    }
+    case 6:
+        click(control<QPushButton>("PickColor"));
+        m.pick = true;
+        break;
+    case 7:
+        item("SGViewer")->trigger();
+        if (m.loaded) {
+            m.viewerChecked = !m.viewerChecked;
+            m.viewerBorders = !m.viewerChecked;
+        }
+        break;
+    case 8:
+        item("SGEditor")->trigger();
+        if (m.glyph)
+            m.editorBorders = !m.editorBorders;
+        break;
+    case 9:
+        item("About")->trigger();
+        m.about = true;
+        break;
+    case 10:
+        if (m.about) {
+            QWidget *about = aboutWindows().value(0);
+            if (const int how = any(4); how == 0)
+                click(about->findChild<QPushButton *>("cmdOK"));
+            else
+                how == 3 ? void(about->close())
+                         : QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
+            m.about = false;
+        }
+        break;
+    case 11: // covered and shown again, the cells repaint what they keep
+        m_window->hide();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        break;
+    case 12:
+        item("Exit")->trigger();
+        m.exits++;
+        m.about = false;
+        break;
+    default: { // a pixel: clicked, or double-clicked, which acts as one click
+        click(editor(k));
+        if (any(4) == 0) {
+            QTest::mouseDClick(editor(k), Qt::LeftButton);
+            QTest::mouseRelease(editor(k), Qt::LeftButton);
+        }
+        if (!m.loaded || !m.glyph) {
+            m.messages << (m.loaded ? SelectFirst : ReadFirst);
+        } else if (m.pick) {
+            m.pen = m.shown[k - 1];
+            m.pick = false;
+        } else {
+            m.pixel = k;
+            m.shown[k - 1] = m.pen;
+            m.table.setByte(pixelPosition(m.glyph, k), quint8(m.pen));
+        }
+    }
+    }
+}
 
-    QVERIFY(m_window->state().TableLoaded);
-    QVERIFY(m_window->state().FontTable == table);
-    QCOMPARE(m_window->state().ResourcePath, archive());
-    QVERIFY(item("SGViewer")->isEnabled());
-    QVERIFY(item("SGViewer")->isChecked());
-    QVERIFY(!item("SGEditor")->isEnabled());
+void TestMainWindow::check(const QString &where)
+{
+#define EXPECT(condition) QVERIFY2(condition, qPrintable(where + ": " #condition))
+    const EditorState &state = m_window->state();
+    EXPECT(m_catcher->texts.size() == m.messages.size());
+    for (int i = 0; i < m.messages.size(); ++i)
+        EXPECT(m_catcher->texts[i].contains(m.messages[i]));
+    EXPECT(m_catcher->titles.count(QString()) == m_catcher->titles.size() && m_catcher->plain);
+    EXPECT(m_exits->count() == m.exits);
+    EXPECT(aboutWindows().size() == int(m.about));
+    const QString path = m_dir->filePath(ResourceName);
+    EXPECT(Snapshot::of(path) ==
+           (m.size ? Snapshot::archive(m.disk, MinimumArchiveSize, m.size) : Snapshot()));
+
+    EXPECT(state.FontTable == m.table);
+    EXPECT(state.TableLoaded == m.loaded);
+    EXPECT(state.SelectedGlyph == m.glyph && state.SelectedPixel == m.pixel);
+    EXPECT(state.PickMode == m.pick);
+    EXPECT(item("SGViewer")->isEnabled() == m.loaded);
+    EXPECT(item("SGViewer")->isChecked() == m.viewerChecked);
+    EXPECT(item("SGEditor")->isEnabled() == (m.glyph != 0));
+    EXPECT(item("SGEditor")->isChecked() == m.editorBorders);
+    EXPECT(control<QScrollBar>("HScroll1")->value() == m.pen);
+    EXPECT(control<QLabel>("PenNumber")->text() == QString::number(m.pen));
+    EXPECT(state.PenColor == grayColor(quint8(m.pen)));
+    EXPECT(editor(1)->cursor().shape() == (m.pick ? Qt::WhatsThisCursor : Qt::ArrowCursor));
+    EXPECT(editor(1)->accessibleDescription().contains(m.pick ? "take its level" : "paint"));
+
+    // The pixels on the screen. Design pixels become device pixels by rounding p * scale; a
+    // table square covers 3 design pixels of a 4-pixel pitch, the lanes the fourth.
+    const qreal s = m_window->devicePixelRatioF();
+    const QImage shot = m_window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto device = [s](qreal p) {
+        return int(std::lround(p * s));
+    };
+    auto origin = [&](QWidget *cell) {
+        const QPoint p = cell->mapTo(m_window.get(), QPoint());
+        return QPoint(device(p.x()), device(p.y()));
+    };
+    const int inset = std::max(1, int(std::lround(s)));
+    const QRgb line = viewer(1)->palette().color(QPalette::WindowText).rgb();
+    auto gray = [](int level) {
+        return qRgb(level, level, level);
+    };
+    const QPoint swatch = origin(control("PenPictureBox")) + QPoint(device(10), device(10));
+    EXPECT(shot.pixel(swatch) == gray(m.pen));
+
+    std::vector<int> square(device(64)); // the square's row or column a device pixel is in
+    for (int p = 0; p < 64; p += 4)
+        for (int i = device(p); i < device(p + 4); ++i)
+            square[i] = i < device(p + 3) ? p / 4 : -1;
     for (int g = 1; g <= GlyphCount; ++g) {
-        QVERIFY(!viewer(g)->hasBorder());
-        testsupport::verifyGlyphCell(viewer(g), table, g);
-        if (QTest::currentTestFailed())
-            return;
+        const QPoint o = origin(viewer(g)) + (m.viewerBorders ? QPoint(inset, inset) : QPoint());
+        EXPECT(viewer(g)->hasBorder() == m.viewerBorders);
+        EXPECT(shot.pixel(origin(viewer(g))) == (m.viewerBorders ? line : shot.pixel(o)));
+        for (int j = 0; j < device(64); ++j) {
+            const QRgb *row = reinterpret_cast<const QRgb *>(shot.constScanLine(o.y() + j));
+            for (int i = 0; i < device(32); ++i) {
+                const int x = square[i], y = square[j];
+                const QRgb want = !m.loaded || x < 0 || y < 0
+                                      ? m_blank
+                                      : gray(m.table.byte(pixelPosition(g, 8 * y + x + 1)));
+                if ((row[o.x() + i] & 0xffffff) != (want & 0xffffff) &&
+                    (m_exact || (i == device(4 * x + 1) && j == device(4 * y + 1))))
+                    QFAIL(
+                        qPrintable(where + QString(": glyph %1 at (%2, %3)").arg(g).arg(i).arg(j)));
+            }
+        }
     }
-}
-
-void TestMainWindow::gridlineItemSwitchesTheTableBorders()
-{
-    FontTable black;
-    testsupport::createArchive(archive(), black);
-    read();
-    QAction *sgViewer = item("SGViewer");
-
-    sgViewer->trigger();
-    QVERIFY(!sgViewer->isChecked());
-    for (int g = 1; g <= GlyphCount; ++g)
-        QVERIFY(viewer(g)->hasBorder());
-    // The drawing stays and moves inside the border: a black line, then the first square.
-    const QImage bordered = viewer(17)->grab().toImage();
-    QCOMPARE(bordered.pixel(0, 10), qRgb(0, 0, 0));
-    QCOMPARE(bordered.pixel(1, 1), testsupport::gray(0));
-    QCOMPARE(bordered.pixel(4, 4), viewer(17)->background().rgb());
-
-    sgViewer->trigger();
-    QVERIFY(sgViewer->isChecked());
-    for (int g = 1; g <= GlyphCount; ++g)
-        QVERIFY(!viewer(g)->hasBorder());
-    testsupport::verifyGlyphCell(viewer(17), black, 17);
-
-    // Hiding and showing the window again repaints from what the cells keep.
-    m_window->hide();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    testsupport::verifyGlyphCell(viewer(96), black, 96);
-}
-
-void TestMainWindow::secondReadRedrawsAChangedArchive()
-{
-    testsupport::createArchive(archive(), testsupport::patternTable());
-    read();
-    FontTable changed = testsupport::patternTable();
-    for (int position : {1, 2048, 2049, TableSize})
-        changed.setByte(position, ~changed.byte(position));
-    QVERIFY(QFile::remove(archive()));
-    testsupport::createArchive(archive(), changed);
-
-    read();
-    QVERIFY(m_window->state().FontTable == changed);
-    for (int g : {1, 16, 17, 96})
-        testsupport::verifyGlyphCell(viewer(g), changed, g);
-}
-
-void TestMainWindow::saveBeforeReadIsRefused()
-{
-    testsupport::createArchive(archive(), testsupport::patternTable());
-    const Snapshot before = Snapshot::of(archive());
-    MessageCatcher messages;
-    item("Save")->trigger();
-
-    QCOMPARE(messages.messages().size(), 1);
-    const MessageCatcher::Message &message = messages.messages().front();
-    QCOMPARE(message.text, QStringLiteral("Please read san11res.bin first."));
-    QCOMPARE(message.title, QString());
-    QCOMPARE(message.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(message.icon, QMessageBox::NoIcon);
-    QVERIFY(Snapshot::of(archive()) == before);
-}
-
-void TestMainWindow::saveAfterReadSucceedsSilently()
-{
-    testsupport::createArchive(archive(), testsupport::patternTable());
-    const Snapshot before = Snapshot::of(archive());
-    MessageCatcher messages;
-    read();
-    item("Save")->trigger();
-    QVERIFY(messages.messages().isEmpty());
-    QVERIFY(Snapshot::of(archive()) == before);
-}
-
-void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart_data()
-{
-    using testsupport::Fault;
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<Fault>("fault");
-    QTest::newRow("missing") << "missing" << Fault::None;
-    QTest::newRow("one byte short") << "short" << Fault::None;
-    QTest::newRow("folder") << "folder" << Fault::None;
-    QTest::newRow("read error") << "archive" << Fault::ReadError;
-    QTest::newRow("read stops early") << "archive" << Fault::ReadStopsEarly;
-}
-
-void TestMainWindow::failedReadBeforeAnyReadKeepsTheStart()
-{
-    QFETCH(QString, kind);
-    QFETCH(testsupport::Fault, fault);
-    if (fault != testsupport::Fault::None) {
-        m_f = std::make_unique<testsupport::WindowFixture>(testsupport::FaultyDisk(fault).calls());
-        m_window = m_f->window();
-        testsupport::createArchive(archive(), testsupport::patternTable());
+    for (int i = 1; i <= PixelsPerGlyph; ++i) {
+        const QRgb want = m.glyph ? gray(m.shown[i - 1]) : m_blank;
+        const QPoint o = origin(editor(i));
+        const int in = m.editorBorders ? inset : 0, last = device(19) - (m_exact ? 1 : 2);
+        EXPECT(editor(i)->hasBorder() == m.editorBorders);
+        EXPECT(shot.pixel(o) == (m.editorBorders ? line : want));
+        for (QPoint p :
+             {QPoint(in, in), QPoint(last, last), QPoint(in, last), QPoint(device(10), device(10))})
+            EXPECT(shot.pixel(o + p) == want);
+        if (m.glyph)
+            EXPECT(editor(i)->accessibleName() ==
+                   QString("Pixel %1, level %2").arg(i).arg(m.shown[i - 1]));
     }
-    if (kind == QLatin1String("short"))
-        testsupport::createArchive(archive(), testsupport::patternTable(), MinimumArchiveSize - 1);
-    if (kind == QLatin1String("folder"))
-        QVERIFY(QDir(m_f->folder()).mkdir(QLatin1String(ResourceName)));
-    const Snapshot before = Snapshot::of(archive());
-    const QList<QImage> shown = tableImages(m_window);
-
-    MessageCatcher messages;
-    read();
-    QCOMPARE(messages.messages().size(), 1);
-    QVERIFY2(messages.messages().front().text.contains(archive()),
-             qPrintable(messages.messages().front().text));
-    QCOMPARE(messages.messages().front().title, QString());
-
-    QVERIFY(!m_window->state().TableLoaded);
-    QVERIFY(m_window->state().ResourcePath.isEmpty());
-    QVERIFY(m_window->state().FontTable == FontTable());
-    QVERIFY(!item("SGViewer")->isEnabled());
-    QVERIFY(viewer(1)->hasBorder());
-    QVERIFY(tableImages(m_window) == shown);
-    QVERIFY(Snapshot::of(archive()) == before);
-
-    // Save still refuses, and creates nothing.
-    item("Save")->trigger();
-    QCOMPARE(messages.texts().last(), QStringLiteral("Please read san11res.bin first."));
-    QVERIFY(Snapshot::of(archive()) == before);
+#undef EXPECT
 }
 
-void TestMainWindow::failedReadAfterAReadKeepsTheTable()
+void TestMainWindow::programRunsUntilItsLastWindowCloses()
 {
-    const FontTable table = testsupport::patternTable();
-    testsupport::createArchive(archive(), table);
-    read();
-    item("SGViewer")->trigger(); // borders on, check mark off
-    const QList<QImage> shown = tableImages(m_window);
-
-    QVERIFY(QFile::resize(archive(), MinimumArchiveSize - 1));
-    MessageCatcher messages;
-    read();
-    QCOMPARE(messages.messages().size(), 1);
-    QVERIFY(messages.texts().front().contains(QLatin1String("too short")));
-    QVERIFY(m_window->state().FontTable == table);
-    QCOMPARE(m_window->state().ResourcePath, archive());
-    QCOMPARE(m_window->state().ResourceSize, MinimumArchiveSize);
-    QVERIFY(!item("SGViewer")->isChecked());
-    QVERIFY(viewer(1)->hasBorder());
-    QVERIFY(tableImages(m_window) == shown);
-}
-
-void TestMainWindow::saveFaults_data()
-{
-    using testsupport::Fault;
-    QTest::addColumn<Fault>("fault");
-    QTest::addColumn<QString>("says"); // empty: the Save succeeds silently
-    QTest::newRow("I/O error") << Fault::WriteError << "Input/output error";
-    QTest::newRow("short write") << Fault::WriteStopsEarly << "stopped after 6144 of 12288";
-    QTest::newRow("no space left") << Fault::NoSpaceAfterPartialWrite << "No space left";
-    QTest::newRow("interrupted, retried") << Fault::WriteInterrupted << "";
-    QTest::newRow("flush fails") << Fault::FlushFails << "Flushing";
-    QTest::newRow("read-back fails") << Fault::ReadBackFails << "Reading back";
-    QTest::newRow("read-back differs") << Fault::ReadBackDiffers << "differs";
-    QTest::newRow("close fails") << Fault::CloseFails << "Closing";
-}
-
-void TestMainWindow::saveFaults()
-{
-    QFETCH(testsupport::Fault, fault);
-    QFETCH(QString, says);
-    testsupport::FaultyDisk disk;
-    m_f = std::make_unique<testsupport::WindowFixture>(disk.calls());
-    m_window = m_f->window();
-    testsupport::createArchive(archive(), testsupport::patternTable());
-    const Snapshot before = Snapshot::of(archive());
-    const Snapshot edited = before.with(TableOffset + 2177 - 1, 255);
-    MessageCatcher messages;
-    read();
-    QTest::mouseClick(viewer(17), Qt::LeftButton);
-    QTest::mouseClick(m_f->editor(9), Qt::LeftButton); // the pen starts white
-
-    disk.set(fault);
-    item("Save")->trigger();
-    if (says.isEmpty()) {
-        QVERIFY(messages.messages().isEmpty());
-        QVERIFY(Snapshot::of(archive()) == edited);
-        return;
-    }
-    QCOMPARE(messages.messages().size(), 1);
-    const QString text = messages.texts().front();
-    QVERIFY2(text.contains(says), qPrintable(text));
-    QVERIFY(text.contains(QLatin1String("edits are kept")));
-    QCOMPARE(m_window->state().FontTable.byte(2177), quint8(255));
-    const Snapshot after = Snapshot::of(archive());
-    QCOMPARE(after.size, edited.size);
-    // Nothing written: the archive is as it was, and the message says so.
-    const bool untouched = fault == testsupport::Fault::WriteError;
-    QCOMPARE(text.contains(QLatin1String("Nothing was saved")), untouched);
-    if (untouched)
-        QVERIFY(after == before);
-
-    // The disk mended, the same Save puts exactly the edit in place.
-    disk.set(testsupport::Fault::None);
-    item("Save")->trigger();
-    QCOMPARE(messages.messages().size(), 1);
-    QVERIFY(Snapshot::of(archive()) == edited);
-}
-
-void TestMainWindow::exitAsksNothing()
-{
-    QSignalSpy exit(m_window, &MainWindow::exitRequested);
-    MessageCatcher messages;
-    item("Exit")->trigger();
-    QCOMPARE(exit.count(), 1);
-    QVERIFY(messages.messages().isEmpty());
+    m_window->findChild<QAction *>("About")->trigger();
+    QPointer<AboutWindow> about = aboutWindows().value(0);
+    bool aboutClosedLast = false;
+    QTimer::singleShot(0, this, [&] {
+        m_window->close();
+        QTimer::singleShot(200, this, [&] { aboutClosedLast = about->close(); });
+    });
+    QTimer::singleShot(5000, qApp, &QCoreApplication::quit);
+    QApplication::exec(); // runs until the program would end
+    QVERIFY2(aboutClosedLast, "the program ended while the About window was still open");
+    QVERIFY(about.isNull() || !about->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
