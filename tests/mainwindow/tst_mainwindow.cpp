@@ -141,6 +141,8 @@ void TestMainWindow::layoutAndTexts()
         {"PickColor", "toolTip", "Pick Color"}, {"cmdOK", "text", "OK"},
         {"PickColor", "accessibleName", "Pick Color"}, {"HScroll1", "accessibleName", "Pen level"},
         {"Viewer(17)", "accessibleName", "Glyph 17"}, {"Editor(9)", "accessibleName", "Pixel 9"},
+        {"Viewer(16)", "accessibleDescription",
+         "Row 1, column 16 of the font table; click to edit the glyph"},
         {"Label3", "text", "Tessora for Romance of the Three Kingdoms XI"},
         {"Label2", "text", "Version 2.0, by the Tessora developers"},
         {"lblDescription", "text", "How to use :" + QString(93, ' ') + "1.Copy this tool to "
@@ -261,13 +263,16 @@ void TestMainWindow::step(QRandomGenerator &random)
             m.shown[i - 1] = m.table.byte(pixelPosition(g, i));
         break;
     }
-    case 5: { // the pen: its arrows by mouse, Home and End by keys
-        const int move = any(4), y = bar->height() / 2;
+    case 5: { // the pen: its arrows by mouse, keys for the rest
+        const int move = any(6), y = bar->height() / 2;
+        const Qt::Key keys[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown};
         if (move < 2)
             QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(move ? bar->width() - 4 : 3, y));
         else
-            bar->setFocus(), QTest::keyClick(bar, move == 2 ? Qt::Key_Home : Qt::Key_End);
-        m.pen = std::clamp(std::array{m.pen - 1, m.pen + 1, 0, 255}[move], 0, 255);
+            bar->setFocus(), QTest::keyClick(bar, keys[move - 2]);
+        // A scroll bar's Page Up moves towards its start.
+        const int to[] = {m.pen - 1, m.pen + 1, 0, 255, m.pen - 16, m.pen + 16};
+        m.pen = std::clamp(to[move], 0, 255);
         break;
     }
     case 6:
