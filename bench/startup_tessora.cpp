@@ -7,8 +7,9 @@
 
 int main(int argc, char *argv[])
 {
+    fonttable::Folder folder = fonttable::Folder::ofProgram(argv[0]);
     QApplication app(argc, argv);
-    MainWindow window(QCoreApplication::applicationDirPath());
+    MainWindow window(std::move(folder));
     startupprobe::reportWhenPainted(&window);
     window.show();
     return app.exec();

@@ -3,18 +3,25 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
-#include <fcntl.h>
+#include <dirent.h>
 
 namespace fonttable
 {
 
 namespace
 {
+
+// Files are opened without ever waiting on another program's lease and without ever becoming
+// the program's terminal.
+constexpr int OpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr qint64 Alignment = 4096; // a multiple of every disk's logical block size
 
 QString tr(const char *text)
 {
@@ -37,6 +44,11 @@ QString maybeIncomplete()
               "again once the problem is solved.");
 }
 
+QString readDropsEdits()
+{
+    return tr(" Choosing Read loads the font table from the file and drops your unsaved edits.");
+}
+
 // Closes the descriptor on every early return; the success paths close it themselves to see
 // the result.
 class Descriptor
@@ -51,6 +63,7 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
 
+    int get() const { return m_fd; }
     int release() { return std::exchange(m_fd, -1); }
 
 private:
@@ -58,25 +71,13 @@ private:
     int m_fd;
 };
 
-// Returns the descriptor, or minus the errno of the failed open.
-int openExisting(const QString &path, const FileCalls &calls)
+template <typename Call> auto retried(const Call &call)
 {
-    // No O_CREAT: a missing archive is an error, never a new empty file.
-    int fd;
+    decltype(call()) result;
     do {
-        fd = calls.open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? -errno : fd;
-}
-
-// Returns 0, or the errno of the failed flush.
-int flush(int fd, const FileCalls &calls)
-{
-    int result;
-    do {
-        result = calls.fdatasync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
 }
 
 struct Transfer {
@@ -84,14 +85,14 @@ struct Transfer {
     int error = 0; // errno of the failed call, or 0 when the call moved no bytes
 };
 
-// Reads or writes the whole block, going on after interruptions and partial transfers.
+// Reads or writes count bytes of the block, going on after interruptions and partial transfers.
 template <typename Call, typename Buffer>
-Transfer transferBlock(const Call &call, int fd, Buffer *buffer)
+Transfer transferBlock(const Call &call, int fd, Buffer *buffer, qint64 count = TableSize,
+                       qint64 offset = TableOffset)
 {
     Transfer t;
-    while (t.done < TableSize) {
-        const ssize_t n =
-            call(fd, buffer + t.done, size_t(TableSize - t.done), off_t(TableOffset + t.done));
+    while (t.done < count) {
+        const ssize_t n = call(fd, buffer + t.done, size_t(count - t.done), off_t(offset + t.done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -108,134 +109,395 @@ QString transferError(const char *failed, const char *stopped, const QString &pa
 {
     if (t.error != 0)
         return tr(failed).arg(path, systemError(t.error));
-    return tr(stopped).arg(path).arg(t.done).arg(TableSize);
+    return tr(stopped).arg(path, QString::number(t.done), QString::number(TableSize));
+}
+
+QString notRegular(const QString &path, const struct stat &info)
+{
+    if (S_ISDIR(info.st_mode))
+        return tr("%1 is a folder, not the game's resource file.").arg(path);
+    return tr("%1 is not a regular file (it is a device, a pipe or a socket), so it is not the "
+              "game's resource file.")
+        .arg(path);
+}
+
+QString openError(const QString &path, int error, bool writing)
+{
+    if (error == EWOULDBLOCK)
+        return tr("%1 is in use by another program, which holds a lease on it. Close that "
+                  "program, then try again.")
+            .arg(path);
+    const bool refused = error == EACCES || error == EPERM || error == EROFS;
+    const QString text = writing   ? tr("Cannot open %1 for writing: %2.")
+                         : refused ? tr("Cannot write to %1: %2.")
+                                   : tr("Cannot check whether %1 can be written: %2.");
+    return text.arg(path, systemError(error)) +
+           (refused && !writing ? tr("\n\nTessora needs to write to the file to save your edits.")
+                                : QString());
+}
+
+// The spellings of the archive's name present in the folder, regular files first, the exact
+// name first among equals. A copy from a system that ignores case may carry another spelling.
+struct Found {
+    QByteArray name;
+    QString error;
+};
+
+Found findArchive(const Folder &folder)
+{
+    struct stat info;
+    if (::fstatat(folder.fd(), ResourceName, &info, 0) == 0 && S_ISREG(info.st_mode))
+        return {ResourceName, {}};
+
+    QList<QByteArray> names{ResourceName};
+    const int listing = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
+        while (const dirent *entry = ::readdir(dir))
+            if (qstricmp(entry->d_name, ResourceName) == 0 && qstrcmp(entry->d_name, ResourceName))
+                names << entry->d_name;
+        ::closedir(dir);
+    } else if (listing >= 0) {
+        ::close(listing);
+    }
+
+    QList<QByteArray> regular;
+    QStringList problems;
+    for (const QByteArray &name : names) {
+        if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
+            continue;
+        if (S_ISREG(info.st_mode))
+            regular << name;
+        else
+            problems << notRegular(displayPath(folder, name), info);
+    }
+    if (regular.size() == 1 || (!regular.isEmpty() && regular.front() == ResourceName))
+        return {regular.front(), {}};
+    if (regular.size() > 1) {
+        QStringList paths;
+        for (const QByteArray &name : regular)
+            paths << displayPath(folder, name);
+        return {{},
+                tr("The folder holds the game's resource file under more than one spelling of its "
+                   "name:\n%1\n\nTessora cannot tell which one the game uses. Rename or move all "
+                   "but that one, then choose Read again.")
+                    .arg(paths.join('\n'))};
+    }
+    if (!problems.isEmpty())
+        return {{}, problems.join("\n\n")};
+    return {{},
+            tr("Cannot find %1.\n\nCopy Tessora into the folder that holds the game's "
+               "san11res.bin, then choose Read again.")
+                .arg(displayPath(folder, ResourceName))};
+}
+
+// Whether the block holds what the last Read or Save left there, byte for byte.
+bool untouchedSince(const FontTable &current, const Archive &archive)
+{
+    for (int i = 1; i <= TableSize; ++i)
+        if (current.byte(i) != archive.base.byte(i) &&
+            (!archive.attempted || current.byte(i) != archive.attempted->byte(i)))
+            return false;
+    return true;
+}
+
+bool sameFile(const struct stat &info, const Archive &archive)
+{
+    return info.st_dev == archive.device && info.st_ino == archive.inode;
+}
+
+// Why the archive cannot be saved over as it is now, or an empty string.
+QString changedSince(const QString &path, const struct stat &info, const Archive &archive)
+{
+    if (!S_ISREG(info.st_mode))
+        return notRegular(path, info);
+    if (!sameFile(info, archive))
+        return tr("%1 has been replaced by another file since the font table was read from it "
+                  "(perhaps by the game's updater). Saving now would write your font into a file "
+                  "you have not seen.")
+                   .arg(path) +
+               tr("\n\nTo keep your edits, save them elsewhere first (for example with "
+                  "tessora-png) or close Tessora without saving.") +
+               readDropsEdits();
+    if (info.st_size != archive.size)
+        return tr("%1 has changed since the font table was read from it: it now holds %2 bytes "
+                  "instead of %3, so the font table may lie elsewhere in it.")
+                   .arg(path, QString::number(qint64(info.st_size)),
+                        QString::number(archive.size)) +
+               readDropsEdits();
+    return {};
+}
+
+void dropCachedPages(int fd)
+{
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    const qint64 start = TableOffset / page * page;
+    ::posix_fadvise(fd, off_t(start), off_t(MinimumArchiveSize - start + page - 1) / page * page,
+                    POSIX_FADV_DONTNEED);
+}
+
+// Reads the block as the disk holds it, not as the page cache does: through a second descriptor
+// that bypasses the cache, or, where the file system refuses that, after dropping the cached
+// pages. Returns the errno of a failed read, or -1 for a short one.
+int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
+{
+    char procPath[64];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
+    const int direct =
+        retried([&] { return calls.openat(AT_FDCWD, procPath, O_RDONLY | O_DIRECT | OpenFlags); });
+    Descriptor directFile(calls, direct);
+    if (direct < 0) {
+        dropCachedPages(fd);
+        const Transfer t = transferBlock(calls.pread, fd, table.data());
+        return t.done == TableSize ? 0 : t.error ? t.error : -1;
+    }
+    const qint64 start = TableOffset / Alignment * Alignment;
+    const qint64 length = (MinimumArchiveSize - start + Alignment - 1) / Alignment * Alignment;
+    const std::unique_ptr<char, decltype(&std::free)> buffer(
+        static_cast<char *>(std::aligned_alloc(Alignment, size_t(length))), &std::free);
+    // The archive may end inside the last block: a short read there is enough.
+    for (qint64 done = 0; done < MinimumArchiveSize - start;) {
+        const ssize_t n =
+            calls.pread(direct, buffer.get() + done, size_t(length - done), off_t(start + done));
+        if (n <= 0 && !(n < 0 && errno == EINTR))
+            return n < 0 ? errno : -1;
+        done += std::max<ssize_t>(n, 0);
+    }
+    std::memcpy(table.data(), buffer.get() + (TableOffset - start), TableSize);
+    return 0;
 }
 
 } // namespace
 
-QString resourcePath(const QString &programDir)
+Folder::Folder(const QByteArray &path)
+    : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    const QDir dir(programDir);
-    const QString exact = dir.filePath(QLatin1String(ResourceName));
-    if (QFileInfo::exists(exact))
-        return exact;
-    // Name filters ignore case unless told otherwise.
-    const QStringList others = dir.entryList({QLatin1String(ResourceName)}, QDir::Files);
-    return others.size() == 1 ? dir.filePath(others.front()) : exact;
+    const int error = errno;
+    m_display = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path)));
+    if (m_fd < 0)
+        m_error = tr("Cannot open the folder %1: %2.").arg(m_display, systemError(error));
 }
 
-ReadResult readBlock(const QString &path, const FileCalls &calls)
+Folder::~Folder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Folder::Folder(Folder &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_display(other.m_display), m_error(other.m_error)
+{
+}
+
+Folder Folder::ofProgram(const char *argv0)
+{
+    const QByteArray command(argv0);
+    if (const qsizetype slash = command.lastIndexOf('/'); slash >= 0)
+        return Folder(slash == 0 ? QByteArray("/") : command.left(slash));
+    for (QByteArray entry : qgetenv("PATH").split(':')) {
+        if (entry.isEmpty())
+            entry = ".";
+        if (::access((entry + '/' + command).constData(), X_OK) == 0)
+            return Folder(entry);
+    }
+    char target[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", target, sizeof target - 1);
+    const QByteArray exe(target, n > 0 ? int(n) : 0);
+    return Folder(exe.left(std::max<qsizetype>(1, exe.lastIndexOf('/'))));
+}
+
+QString displayPath(const Folder &folder, const QByteArray &name)
+{
+    return QDir(folder.display()).filePath(QFile::decodeName(name));
+}
+
+ReadResult readBlock(const Folder &folder, const FileCalls &calls)
 {
     ReadResult result;
-    const int fd = openExisting(path, calls);
-    if (fd < 0) {
-        if (fd == -ENOENT)
-            result.error = tr("Cannot find %1.\n\nCopy Tessora into the folder that holds the "
-                              "game's san11res.bin, then choose Read again.")
-                               .arg(path);
-        else if (fd == -EISDIR)
-            result.error = tr("%1 is a folder, not the game's resource file.").arg(path);
-        else
-            result.error = tr("Cannot open %1 for reading and writing: %2.\n\nTessora needs to "
-                              "write to the file to save your edits.")
-                               .arg(path, systemError(-fd));
+    if (!folder.error().isEmpty()) {
+        result.error = folder.error();
         return result;
     }
+    const Found found = findArchive(folder);
+    if (!found.error.isEmpty()) {
+        result.error = found.error;
+        return result;
+    }
+    const char *name = found.name.constData();
+    // Made only for a message: a Read that succeeds costs no more than its system calls.
+    auto path = [&] {
+        return displayPath(folder, found.name);
+    };
+    auto fail = [&](const QString &error) {
+        result.error = error;
+        return result;
+    };
+
+    // Opened for reading only, so that a file system with layers copies nothing up and another
+    // program's read lease is no obstacle; whether Save could write is asked without opening.
+    if (::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        return fail(openError(path(), error, false));
+    }
+    const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDONLY | OpenFlags); });
+    const int openFailure = errno;
+    if (fd < 0)
+        return fail(tr("Cannot open %1: %2.").arg(path(), systemError(openFailure)));
     Descriptor file(calls, fd);
 
     struct stat info;
     if (calls.fstat(fd, &info) != 0) {
         const int error = errno;
-        result.error = tr("Cannot check %1: %2.").arg(path, systemError(error));
-        return result;
+        return fail(tr("Cannot check %1: %2.").arg(path(), systemError(error)));
     }
-    if (!S_ISREG(info.st_mode)) {
-        result.error =
-            tr("%1 is not a regular file, so it is not the game's resource file.").arg(path);
-        return result;
-    }
-    if (info.st_size < MinimumArchiveSize) {
-        result.error = tr("%1 is too short to be the game's resource file: it holds %2 bytes, but "
-                          "the font table ends at byte %3.")
-                           .arg(path)
-                           .arg(qint64(info.st_size))
-                           .arg(MinimumArchiveSize);
-        return result;
-    }
+    if (!S_ISREG(info.st_mode))
+        return fail(notRegular(path(), info));
+    if (info.st_size < MinimumArchiveSize)
+        return fail(tr("%1 is too short to be the game's resource file: it holds %2 bytes, but "
+                       "the font table ends at byte %3.")
+                        .arg(path(), QString::number(qint64(info.st_size)),
+                             QString::number(MinimumArchiveSize)));
 
-    const Transfer read = transferBlock(calls.pread, fd, result.table.data());
-    if (read.done < TableSize) {
-        result.error = transferError("Reading the font table from %1 failed: %2.",
-                                     "Reading the font table from %1 stopped after %2 of %3 bytes.",
-                                     path, read);
-        return result;
-    }
-    result.archiveSize = info.st_size;
+    Archive &archive = result.archive;
+    const Transfer read = transferBlock(calls.pread, fd, archive.base.data());
+    if (read.done < TableSize)
+        return fail(transferError("Reading the font table from %1 failed: %2.",
+                                  "Reading the font table from %1 stopped after %2 of %3 bytes.",
+                                  path(), read));
+    archive.name = found.name;
+    archive.device = info.st_dev;
+    archive.inode = info.st_ino;
+    archive.size = info.st_size;
     return result;
 }
 
-WriteResult writeBlock(const QString &path, const FontTable &table, qint64 expectedSize,
+WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &table,
                        const FileCalls &calls)
 {
-    WriteResult result;
-    const int fd = openExisting(path, calls);
-    if (fd < 0) {
-        if (fd == -ENOENT)
-            result.error = tr("Cannot find %1 any more.").arg(path) + nothingSaved();
-        else
-            result.error =
-                tr("Cannot open %1 for writing: %2.").arg(path, systemError(-fd)) + nothingSaved();
-        return result;
-    }
-    Descriptor file(calls, fd);
+    // Past a file-size limit the write fails with EFBIG and is reported, instead of the
+    // signal ending the program with every edit.
+    static const bool ignoreSizeLimitSignal = (std::signal(SIGXFSZ, SIG_IGN), true);
+    Q_UNUSED(ignoreSizeLimitSignal);
 
+    WriteResult result;
+    const QString path = displayPath(folder, archive.name);
+    const char *name = archive.name.constData();
+    auto refuse = [&](const QString &why) {
+        result.error = why + nothingSaved();
+        return result;
+    };
+
+    // The type is checked before the file is opened for writing: a device, a pipe or a socket
+    // named like the archive is never opened at all.
     struct stat info;
+    if (::fstatat(folder.fd(), name, &info, 0) != 0) {
+        const int error = errno;
+        return refuse(error == ENOENT ? tr("Cannot find %1 any more.").arg(path)
+                                      : tr("Cannot check %1: %2.").arg(path, systemError(error)));
+    }
+    if (const QString changed = changedSince(path, info, archive); !changed.isEmpty())
+        return refuse(changed);
+
+    const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDWR | OpenFlags); });
+    const int openFailure = errno;
+    if (fd < 0)
+        return refuse(openError(path, openFailure, true));
+    Descriptor file(calls, fd);
     if (calls.fstat(fd, &info) != 0) {
         const int error = errno;
-        result.error = tr("Cannot check %1: %2.").arg(path, systemError(error)) + nothingSaved();
-        return result;
+        return refuse(tr("Cannot check %1: %2.").arg(path, systemError(error)));
     }
-    if (!S_ISREG(info.st_mode) || info.st_size != expectedSize) {
-        result.error = tr("%1 has changed since the font table was read from it: it now holds %2 "
-                          "bytes instead of %3, so the font table may lie elsewhere in it. Choose "
-                          "Read to load the font table again.")
-                           .arg(path)
-                           .arg(qint64(info.st_size))
-                           .arg(expectedSize) +
-                       nothingSaved();
-        return result;
+    if (const QString changed = changedSince(path, info, archive); !changed.isEmpty())
+        return refuse(changed);
+
+    // One writer at a time: another Tessora saving the same archive waits its turn, and is
+    // then told that the font table changed.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = TableOffset;
+    lock.l_len = TableSize;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        const int error = errno;
+        return refuse(tr("%1 is in use: another program is writing to its font table (%2). "
+                         "Try again in a moment.")
+                          .arg(path, systemError(error)));
     }
+
+    FontTable current;
+    const Transfer check = transferBlock(calls.pread, fd, current.data());
+    if (check.done < TableSize)
+        return refuse(transferError("Reading the font table from %1 failed: %2.",
+                                    "Reading the font table from %1 stopped after %2 of %3 bytes.",
+                                    path, check));
+    if (!untouchedSince(current, archive))
+        return refuse(tr("The font table in %1 has been changed by another program, or by another "
+                         "Tessora window, since it was read. Saving now would undo that change.")
+                          .arg(path) +
+                      tr("\n\nTo keep your edits, close this window without saving, or copy them "
+                         "elsewhere first.") +
+                      readDropsEdits());
+
+    // Space first: filling a hole of a sparse archive needs new blocks, and a disk that has none
+    // must refuse before a byte is written. File systems without the call are written as before.
+    const int reserved =
+        retried([&] { return calls.fallocate(fd, FALLOC_FL_KEEP_SIZE, TableOffset, TableSize); });
+    const int reserveFailure = errno;
+    if (reserved != 0 && (reserveFailure == ENOSPC || reserveFailure == EDQUOT))
+        return refuse(tr("There is no room on the disk holding %1 for the font table: %2.")
+                          .arg(path, systemError(reserveFailure)));
 
     const Transfer written = transferBlock(calls.pwrite, fd, table.data());
     if (written.done < TableSize) {
-        result.error = transferError("Writing the font table to %1 failed: %2.",
-                                     "Writing the font table to %1 stopped after %2 of %3 bytes.",
-                                     path, written) +
-                       (written.done == 0 ? nothingSaved() : maybeIncomplete());
+        const QString failed = transferError(
+            "Writing the font table to %1 failed: %2.",
+            "Writing the font table to %1 stopped after %2 of %3 bytes.", path, written);
+        if (written.done == 0)
+            return refuse(failed);
+        if (transferBlock(calls.pwrite, fd, archive.base.data(), written.done).done == written.done)
+            return refuse(failed + tr("\n\nThe bytes already written were put back as they were."));
+        archive.attempted = table;
+        result.error = failed + maybeIncomplete();
         return result;
     }
+    // From here on the block holds the table, or what is left of it if the disk lets it down.
+    archive.attempted = table;
 
-    if (const int error = flush(fd, calls)) {
+    if (retried([&] { return calls.fdatasync(fd); }) != 0) {
+        const int error = errno;
+        // A later Read then shows what the disk holds, not this unsaved edit.
+        dropCachedPages(fd);
         result.error = tr("Flushing the font table to the disk holding %1 failed: %2.")
                            .arg(path, systemError(error)) +
                        maybeIncomplete();
         return result;
     }
 
-    FontTable readBack;
-    const Transfer read = transferBlock(calls.pread, fd, readBack.data());
-    if (read.done < TableSize) {
+    FontTable onDisk;
+    if (const int error = readFromDisk(fd, onDisk, calls)) {
         result.error =
-            transferError("Reading back the font table from %1 failed: %2.",
-                          "Reading back the font table from %1 stopped after %2 of %3 bytes.", path,
-                          read) +
+            (error > 0 ? tr("Reading back the font table from %1 failed: %2.")
+                             .arg(path, systemError(error))
+                       : tr("Reading back the font table from %1 stopped short.").arg(path)) +
             maybeIncomplete();
         return result;
     }
-    if (readBack != table) {
+    if (onDisk != table) {
         result.error =
             tr("The font table read back from %1 differs from what was written.").arg(path) +
             maybeIncomplete();
+        return result;
+    }
+    archive.base = table;
+    archive.attempted.reset();
+
+    // Another program may have cut the file short between the checks and the write, which then
+    // grew it back; that is never passed over in silence.
+    if (calls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != archive.size) {
+        result.error = tr("The length of %1 changed while the font table was being saved: another "
+                          "program truncated or extended it. Check the file, or restore it from "
+                          "your backup.")
+                           .arg(path) +
+                       maybeIncomplete();
         return result;
     }
 

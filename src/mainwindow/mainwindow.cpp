@@ -44,11 +44,11 @@ QMenu *addMenu(QWidget *parent, const char *name, const QString &caption)
 
 } // namespace
 
-MainWindow::MainWindow(const QString &programDir, FileCalls fileCalls, QWidget *parent)
+MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      m_programDir(programDir), m_fileCalls(std::move(fileCalls))
+      m_folder(std::move(folder)), m_fileCalls(std::move(fileCalls))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("Tessora"));
@@ -151,6 +151,8 @@ void MainWindow::createMenus()
 void MainWindow::showMessage(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+    // A folder named like markup shows as it is named.
+    box.setTextFormat(Qt::PlainText);
     // A path or an error in the text can be selected and copied.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
@@ -158,15 +160,14 @@ void MainWindow::showMessage(const QString &text)
 
 void MainWindow::read()
 {
-    const QString path = resourcePath(m_programDir);
-    ReadResult result = readBlock(path, m_fileCalls);
+    ReadResult result = readBlock(m_folder, m_fileCalls);
     if (!result.ok()) {
         showMessage(result.error);
         return;
     }
-    m_state.FontTable = result.table;
-    m_state.ResourcePath = path;
-    m_state.ResourceSize = result.archiveSize;
+    m_state.FontTable = result.archive.base;
+    m_state.ResourcePath = displayPath(m_folder, result.archive.name);
+    m_state.Archive = result.archive;
 
     // The table is drawn while the borders may still be on; the cells keep the drawing when
     // the borders go.
@@ -189,7 +190,7 @@ void MainWindow::save()
     if (!tableLoaded())
         return;
     const WriteResult result =
-        writeBlock(m_state.ResourcePath, m_state.FontTable, m_state.ResourceSize, m_fileCalls);
+        writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls);
     if (!result.ok())
         showMessage(result.error);
 }

@@ -22,8 +22,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // programDir is the folder that holds the archive, normally the program's own.
-    explicit MainWindow(const QString &programDir, fonttable::FileCalls fileCalls = {},
+    // folder holds the archive, normally the program's own.
+    explicit MainWindow(fonttable::Folder folder, fonttable::FileCalls fileCalls = {},
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -51,7 +51,7 @@ private:
     void enterPickMode();
     void showPen();
 
-    const QString m_programDir;
+    const fonttable::Folder m_folder;
     const fonttable::FileCalls m_fileCalls;
     EditorState m_state;
 

@@ -49,7 +49,7 @@ void TestEndToEnd::readPaintSaveExit()
 {
     QTemporaryDir dir;
     QVERIFY(QFile::copy(TESSORA_BINARY, dir.filePath("tessora")));
-    const QString archive = dir.filePath(ResourceName);
+    const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
     const FontTable table = testsupport::makeTable();
     testsupport::createArchive(archive, table);
 

@@ -24,9 +24,9 @@ FontTable makeTable(quint32 seed)
     return table;
 }
 
-void createArchive(const QString &path, const FontTable &table, qint64 size)
+void createArchive(const QByteArray &path, const FontTable &table, qint64 size)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     bool ok = fd >= 0 && ::ftruncate(fd, off_t(size)) == 0;
     const char marker = char(0xA5);
     for (qint64 at : {qint64(0), TableOffset - 1, MinimumArchiveSize, size - 1})
@@ -34,13 +34,13 @@ void createArchive(const QString &path, const FontTable &table, qint64 size)
     if (size >= MinimumArchiveSize)
         ok = ok && ::pwrite(fd, table.data(), TableSize, TableOffset) == TableSize;
     if (fd < 0 || ::close(fd) != 0 || !ok)
-        qFatal("cannot create the test archive %s", qPrintable(path));
+        qFatal("cannot create the test archive %s", path.constData());
 }
 
-Snapshot Snapshot::of(const QString &path)
+Snapshot Snapshot::of(const QByteArray &path)
 {
     Snapshot snapshot;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
     struct stat info;
     if (fd < 0)
         return snapshot;
@@ -51,7 +51,7 @@ Snapshot Snapshot::of(const QString &path)
         for (qint64 chunk = data / 4096 * 4096; chunk < hole; chunk += 4096) {
             QByteArray bytes(int(std::min<qint64>(4096, snapshot.size - chunk)), '\0');
             if (::pread(fd, bytes.data(), size_t(bytes.size()), chunk) != bytes.size())
-                qFatal("cannot read %s", qPrintable(path));
+                qFatal("cannot read %s", path.constData());
             if (bytes.count('\0') != bytes.size())
                 snapshot.chunks[chunk] = bytes;
         }
@@ -64,10 +64,11 @@ Snapshot Snapshot::of(const QString &path)
 Snapshot Snapshot::archive(const FontTable &table, qint64 size, qint64 resized)
 {
     QTemporaryDir dir;
-    createArchive(dir.filePath("model"), table, size);
-    if (resized >= 0 && !QFile::resize(dir.filePath("model"), resized))
+    const QByteArray path = QFile::encodeName(dir.filePath("model"));
+    createArchive(path, table, size);
+    if (resized >= 0 && ::truncate(path.constData(), resized) != 0)
         qFatal("cannot resize the model archive");
-    return of(dir.filePath("model"));
+    return of(path);
 }
 
 MessageCatcher::MessageCatcher()
@@ -79,7 +80,7 @@ MessageCatcher::MessageCatcher()
         texts << box->text();
         titles << box->windowTitle();
         plain = plain && box->standardButtons() == QMessageBox::Ok &&
-                box->icon() == QMessageBox::NoIcon;
+                box->icon() == QMessageBox::NoIcon && box->textFormat() == Qt::PlainText;
         box->button(QMessageBox::Ok)->click();
     });
     m_timer.start(5);

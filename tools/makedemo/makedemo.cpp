@@ -6,8 +6,8 @@
 #include "fonttable/fonttable.h"
 #include "fonttable/resourcefile.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -61,30 +61,36 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: makedemo FOLDER\n");
         return 2;
     }
-    const QString archive = resourcePath(QString::fromLocal8Bit(argv[1]));
-    const QByteArray path = QFile::encodeName(archive);
-    if (QFileInfo::exists(archive)) {
-        std::printf("%s is there already; left as it is.\n", path.constData());
+    const Folder folder(argv[1]);
+    const QString path = displayPath(folder, ResourceName);
+    // Name filters ignore case: an archive in any spelling counts.
+    const QStringList present =
+        QDir(QFile::decodeName(argv[1])).entryList({ResourceName}, QDir::AllEntries | QDir::System);
+    if (!present.isEmpty()) {
+        std::printf("%s is there already; left as it is.\n",
+                    qPrintable(displayPath(folder, QFile::encodeName(present.front()))));
         return 0;
     }
 
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd =
+        ::openat(folder.fd(), ResourceName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        std::fprintf(stderr, "makedemo: cannot create %s: %s\n", path.constData(),
+        std::fprintf(stderr, "makedemo: cannot create %s: %s\n", qPrintable(path),
                      std::strerror(errno));
         return 1;
     }
     const bool sized = ::ftruncate(fd, MinimumArchiveSize) == 0;
     const int sizeError = errno;
     ::close(fd);
-    const WriteResult written =
-        sized ? writeBlock(QString::fromLocal8Bit(path), demoFont(), MinimumArchiveSize)
-              : WriteResult{QString::fromLocal8Bit(std::strerror(sizeError))};
-    if (!written.ok()) {
-        ::unlink(path);
-        std::fprintf(stderr, "makedemo: %s\n", qPrintable(written.error));
+    ReadResult read = sized ? readBlock(folder)
+                            : ReadResult{QString::fromLocal8Bit(std::strerror(sizeError)), {}};
+    const QString error =
+        read.ok() ? writeBlock(folder, read.archive, demoFont()).error : read.error;
+    if (!error.isEmpty()) {
+        ::unlinkat(folder.fd(), ResourceName, 0);
+        std::fprintf(stderr, "makedemo: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("Created the demo archive %s.\n", path.constData());
+    std::printf("Created the demo archive %s.\n", qPrintable(path));
     return 0;
 }
