@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <dirent.h>
 
@@ -136,8 +137,8 @@ QString openError(const QString &path, int error, bool writing)
                                 : QString());
 }
 
-// The spellings of the archive's name present in the folder, regular files first, the exact
-// name first among equals. A copy from a system that ignores case may carry another spelling.
+// The one spelling of the archive's name in the folder that is a regular file, when the exact
+// name is not: a copy from a system that ignores case may carry another spelling.
 struct Found {
     QByteArray name;
     QString error;
@@ -145,10 +146,6 @@ struct Found {
 
 Found findArchive(const Folder &folder)
 {
-    struct stat info;
-    if (::fstatat(folder.fd(), ResourceName, &info, 0) == 0 && S_ISREG(info.st_mode))
-        return {ResourceName, {}};
-
     QList<QByteArray> names{ResourceName};
     const int listing = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
@@ -163,6 +160,7 @@ Found findArchive(const Folder &folder)
     QList<QByteArray> regular;
     QStringList problems;
     for (const QByteArray &name : names) {
+        struct stat info;
         if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
@@ -170,7 +168,7 @@ Found findArchive(const Folder &folder)
         else
             problems << notRegular(displayPath(folder, name), info);
     }
-    if (regular.size() == 1 || (!regular.isEmpty() && regular.front() == ResourceName))
+    if (regular.size() == 1)
         return {regular.front(), {}};
     if (regular.size() > 1) {
         QStringList paths;
@@ -310,47 +308,44 @@ QString displayPath(const Folder &folder, const QByteArray &name)
     return QDir(folder.display()).filePath(QFile::decodeName(name));
 }
 
-ReadResult readBlock(const Folder &folder, const FileCalls &calls)
+namespace
 {
-    ReadResult result;
-    if (!folder.error().isEmpty()) {
-        result.error = folder.error();
-        return result;
-    }
-    const Found found = findArchive(folder);
-    if (!found.error.isEmpty()) {
-        result.error = found.error;
-        return result;
-    }
-    const char *name = found.name.constData();
+
+// Reads the block of a regular file of that name into result; false, with nothing read, when
+// there is no such regular file.
+bool readFound(const Folder &folder, const QByteArray &name, const FileCalls &calls,
+               ReadResult &result)
+{
     // Made only for a message: a Read that succeeds costs no more than its system calls.
     auto path = [&] {
-        return displayPath(folder, found.name);
+        return displayPath(folder, name);
     };
     auto fail = [&](const QString &error) {
         result.error = error;
-        return result;
+        return true;
     };
 
     // Opened for reading only, so that a file system with layers copies nothing up and another
     // program's read lease is no obstacle; whether Save could write is asked without opening.
-    if (::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(folder.fd(), name.constData(), W_OK, AT_EACCESS) != 0) {
         const int error = errno;
+        if (error == ENOENT)
+            return false;
         return fail(openError(path(), error, false));
     }
-    const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDONLY | OpenFlags); });
+    const int fd =
+        retried([&] { return calls.openat(folder.fd(), name.constData(), O_RDONLY | OpenFlags); });
     const int openFailure = errno;
     if (fd < 0)
         return fail(tr("Cannot open %1: %2.").arg(path(), systemError(openFailure)));
     Descriptor file(calls, fd);
-
     struct stat info;
     if (calls.fstat(fd, &info) != 0) {
         const int error = errno;
         return fail(tr("Cannot check %1: %2.").arg(path(), systemError(error)));
     }
     if (!S_ISREG(info.st_mode))
-        return fail(notRegular(path(), info));
+        return false;
     if (info.st_size < MinimumArchiveSize)
         return fail(tr("%1 is too short to be the game's resource file: it holds %2 bytes, but "
                        "the font table ends at byte %3.")
@@ -363,10 +358,39 @@ ReadResult readBlock(const Folder &folder, const FileCalls &calls)
         return fail(transferError("Reading the font table from %1 failed: %2.",
                                   "Reading the font table from %1 stopped after %2 of %3 bytes.",
                                   path(), read));
-    archive.name = found.name;
+    archive.name = name;
     archive.device = info.st_dev;
     archive.inode = info.st_ino;
     archive.size = info.st_size;
+    return true;
+}
+
+} // namespace
+
+ReadResult readBlock(const Folder &folder, const FileCalls &calls)
+{
+    ReadResult result;
+    result.error = folder.error();
+    if (!result.error.isEmpty() || readFound(folder, ResourceName, calls, result))
+        return result;
+    const Found found = findArchive(folder);
+    result.error = found.error;
+    if (found.error.isEmpty() && !readFound(folder, found.name, calls, result))
+        result.error = tr("%1 changed while Tessora was looking at it. Try again.")
+                           .arg(displayPath(folder, found.name));
+    return result;
+}
+
+ReadResult readBlock(const Folder &folder, const QByteArray &name, const FileCalls &calls)
+{
+    ReadResult result;
+    result.error = folder.error();
+    if (!result.error.isEmpty() || readFound(folder, name, calls, result))
+        return result;
+    struct stat info;
+    result.error = ::fstatat(folder.fd(), name.constData(), &info, 0) == 0
+                       ? notRegular(displayPath(folder, name), info)
+                       : tr("Cannot find %1.").arg(displayPath(folder, name));
     return result;
 }
 

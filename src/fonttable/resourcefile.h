@@ -91,6 +91,8 @@ QString displayPath(const Folder &folder, const QByteArray &name);
 // Opens the archive for reading only, after checking that it is a regular file that could be
 // written, and reads the block.
 ReadResult readBlock(const Folder &folder, const FileCalls &calls = {});
+// The same for a file of any name, such as a copy of the archive.
+ReadResult readBlock(const Folder &folder, const QByteArray &name, const FileCalls &calls = {});
 
 // Writes the table over the archive's block, under a lock, after checking that the archive is
 // still what the Read found; then flushes it and compares what the disk holds. On success
