@@ -150,7 +150,8 @@ void MainWindow::createMenus()
 
 void MainWindow::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+    // Titled with the program's name: an empty title shows the binary's name instead.
+    QMessageBox box(QMessageBox::NoIcon, tr("Tessora"), text, QMessageBox::Ok, this);
     // A folder named like markup shows as it is named.
     box.setTextFormat(Qt::PlainText);
     // A path or an error in the text can be selected and copied.

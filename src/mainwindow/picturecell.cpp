@@ -61,7 +61,7 @@ void PictureCell::setBorder(bool on)
 
 int PictureCell::inset() const
 {
-    return m_border ? std::max(1, int(std::lround(m_imageScale))) : 0;
+    return m_border ? int(std::ceil(m_imageScale)) : 0;
 }
 
 void PictureCell::ensureImage()
@@ -110,21 +110,32 @@ void PictureCell::paintEvent(QPaintEvent *)
     // at fractional scale factors the corner itself may fall between two device pixels.
     const QTransform toDevice = painter.deviceTransform();
     const QPointF corner(toDevice.dx(), toDevice.dy());
-    const QPointF snapped(std::round(corner.x()), std::round(corner.y()));
-    painter.translate((snapped - corner) / scale);
+    const QPoint snapped(int(std::lround(corner.x())), int(std::lround(corner.y())));
+    painter.translate((QPointF(snapped) - corner) / scale);
     painter.scale(1 / scale, 1 / scale);
 
-    const QRect cell(0, 0, int(std::lround(corner.x() + width() * scale) - snapped.x()),
-                     int(std::lround(corner.y() + height() * scale) - snapped.y()));
-    const int in = inset();
-    const QRect area = cell.adjusted(in, in, -in, -in);
+    // Where a logical pixel of the cell begins, in its device pixels. The border is the cell's
+    // outermost logical pixel, so that it covers exactly the overlap with its neighbour and
+    // neighbouring borders fall on one another as one line at every scale.
+    auto x = [&](int logical) {
+        return int(std::lround(corner.x() + logical * scale)) - snapped.x();
+    };
+    auto y = [&](int logical) {
+        return int(std::lround(corner.y() + logical * scale)) - snapped.y();
+    };
+    const QRect cell(0, 0, x(width()), y(height()));
+    const QRect area =
+        m_border ? QRect(QPoint(x(1), y(1)), QPoint(x(width() - 1), y(height() - 1)) - QPoint(1, 1))
+                 : cell;
     painter.drawImage(area.topLeft(), m_image, QRect(QPoint(), area.size()));
-    if (in > 0) {
+    if (m_border) {
         const QColor line = palette().color(QPalette::WindowText);
-        painter.fillRect(QRect(0, 0, cell.width(), in), line);
-        painter.fillRect(QRect(0, cell.height() - in, cell.width(), in), line);
-        painter.fillRect(QRect(0, in, in, area.height()), line);
-        painter.fillRect(QRect(cell.width() - in, in, in, area.height()), line);
+        painter.fillRect(QRect(0, 0, cell.width(), area.top()), line);
+        painter.fillRect(QRect(0, area.bottom() + 1, cell.width(), cell.bottom() - area.bottom()),
+                         line);
+        painter.fillRect(QRect(0, area.top(), area.left(), area.height()), line);
+        painter.fillRect(
+            QRect(area.right() + 1, area.top(), cell.right() - area.right(), area.height()), line);
     }
 }
 

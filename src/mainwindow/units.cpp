@@ -17,8 +17,11 @@ QRect layoutRect(int left, int top, int width, int height)
 
 QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale)
 {
-    const QPoint topLeft(pixels(x1, scale), pixels(y1, scale));
-    return QRect(topLeft, QPoint(pixels(x2, scale), pixels(y2, scale)) - QPoint(1, 1));
+    // Whole pixels of the 96-dpi design first, so that every scale shows that design enlarged.
+    auto device = [scale](int twips) {
+        return int(std::lround(pixels(twips) * scale));
+    };
+    return QRect(QPoint(device(x1), device(y1)), QPoint(device(x2), device(y2)) - QPoint(1, 1));
 }
 
 QFont designFont(QFont base)

@@ -19,9 +19,10 @@ int pixels(int twips, qreal scale = 1.0);
 // A control's place in logical pixels from its left, top, width and height in twips.
 QRect layoutRect(int left, int top, int width, int height);
 
-// The pixels a rectangle with corners (x1, y1) and (x2, y2) in twips covers at the given scale.
-// Each corner is rounded to the nearest pixel boundary, so rectangles on a common pitch come out
-// the same size wherever they lie.
+// The device pixels a rectangle with corners (x1, y1) and (x2, y2) in twips covers at the given
+// scale. Each corner is rounded to a whole pixel of the 96-dpi design, then to a device pixel,
+// so every scale shows the 96-dpi drawing enlarged: a repainted square covers its table square
+// exactly, and squares and lanes keep their proportions as closely as device pixels allow.
 QRect cornersRect(int x1, int y1, int x2, int y2, qreal scale);
 
 // The layout is designed around an 8-point dialog font, 11 pixels high at 96 dots per inch;
