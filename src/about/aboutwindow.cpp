@@ -2,8 +2,15 @@
 
 #include "mainwindow/units.h"
 
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <xcb/xcb.h>
 
 AboutWindow::AboutWindow()
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -11,6 +18,7 @@ AboutWindow::AboutWindow()
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(tr("About"));
+    setWindowIcon(QIcon(QStringLiteral(":/resources/tessora.xpm")));
     setAttribute(Qt::WA_DeleteOnClose);
     // Tool windows do not keep the program running by default; this one does, so that the
     // program ends only when the last of its windows closes.
@@ -34,10 +42,11 @@ AboutWindow::AboutWindow()
     addLabel("Label2", tr("Version 2.0, by the Tessora developers"), QRect(1200, 720, 4005, 225));
     QLabel *description = addLabel("lblDescription", usageNote(), QRect(210, 1125, 5565, 1290));
     description->setWordWrap(true);
-    // The note fills its label to the last line; a pixel less keeps that line in view with
-    // fonts wider than the one it was written for.
-    QFont note = description->font();
-    note.setPixelSize(note.pixelSize() - 1);
+    // The note's runs of blanks were made for a narrow 8-point dialog font: in 10-pixel DejaVu
+    // Sans set a little tighter, it wraps where they intend, in seven lines.
+    QFont note(QStringLiteral("DejaVu Sans"));
+    note.setPixelSize(10);
+    note.setLetterSpacing(QFont::PercentageSpacing, 96);
     description->setFont(note);
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette black = description->palette();
@@ -52,6 +61,30 @@ AboutWindow::AboutWindow()
     ok->setDefault(true);
     // Esc rejects the dialog, which closes it as OK does.
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    keepOutOfTaskBar();
+}
+
+// A tool window stays out of the task bar on Windows; under X11 a window manager following the
+// EWMH conventions asks for the state, set before the window is first mapped.
+void AboutWindow::keepOutOfTaskBar()
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    auto atom = [connection](const char *name) {
+        const xcb_intern_atom_cookie_t cookie =
+            xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name);
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t skip = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, xcb_window_t(winId()),
+                        atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
+    xcb_flush(connection);
 }
 
 QString AboutWindow::usageNote()

@@ -14,4 +14,7 @@ public:
     // The usage note, kept as first written: its runs of blanks make the label wrap where
     // wanted.
     static QString usageNote();
+
+private:
+    void keepOutOfTaskBar();
 };

@@ -6,14 +6,17 @@
 #include "mainwindow/pixeleditor.h"
 #include "mainwindow/units.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 
 using namespace fonttable;
 
@@ -64,6 +67,11 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
 
     m_state.PenColor = grayColor(quint8(m_hScroll1->value()));
     showPen();
+
+    // The window itself holds the keyboard at first: Tab, not the start, puts the focus mark on
+    // the glyph table.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 MainWindow::~MainWindow()
@@ -80,7 +88,14 @@ void MainWindow::createControls(QWidget *client)
 
     m_editor = new PixelEditor(client);
     m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
-    connect(m_editor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
+    m_editor->setStrokes(true);
+    connect(m_editor, &PixelEditor::cellClicked, this,
+            [this](int pixel) { m_stroke = clickPixel(pixel); });
+    // The rest of a stroke paints only where its press painted.
+    connect(m_editor, &PixelEditor::cellEntered, this, [this](int pixel) {
+        if (m_stroke)
+            paint(pixel);
+    });
 
     m_penPictureBox = new QFrame(client);
     m_penPictureBox->setObjectName(QStringLiteral("PenPictureBox"));
@@ -99,6 +114,9 @@ void MainWindow::createControls(QWidget *client)
     m_hScroll1->setAccessibleDescription(
         tr("Gray level of the pen, from 0 (black) to 255 (white)"));
     m_hScroll1->setValue(PenLevelMaximum);
+    // From the keyboard: Right and Up raise the level, Page Up by 16.
+    m_hScroll1->setInvertedControls(false);
+    m_hScroll1->setFocusPolicy(Qt::StrongFocus);
     // Emitted only when the level differs, both while dragging and when set from code.
     connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
 
@@ -116,7 +134,13 @@ void MainWindow::createControls(QWidget *client)
     m_pickColor->setIconSize(QSize(26, 26));
     m_pickColor->setAccessibleName(tr("Pick Color"));
     m_pickColor->setAccessibleDescription(tr("Take the pen's level from the next pixel clicked"));
+    // Drawn pressed while pick mode is on.
+    m_pickColor->setCheckable(true);
     connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
+
+    setTabOrder(m_viewer, m_editor);
+    setTabOrder(m_editor, m_hScroll1);
+    setTabOrder(m_hScroll1, m_pickColor);
 }
 
 void MainWindow::createMenus()
@@ -146,6 +170,17 @@ void MainWindow::createMenus()
 
     connect(addItem(menuBar(), "About", tr("About")), &QAction::triggered, this,
             &MainWindow::showAbout);
+
+    // F10 opens the first menu, as in other desktop programs; no menu item has a shortcut. The
+    // menu bar keeps the keyboard until a command is chosen or Esc, so that the arrows and
+    // Enter also reach About, which is a command on the bar itself.
+    connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this, [this, file] {
+        m_focusBeforeMenus = QApplication::focusWidget();
+        menuBar()->setFocus(Qt::MenuBarFocusReason);
+        menuBar()->setActiveAction(file->menuAction());
+    });
+    menuBar()->installEventFilter(this);
+    connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
 }
 
 void MainWindow::showMessage(const QString &text)
@@ -207,27 +242,31 @@ void MainWindow::loadGlyph(int glyph)
     m_sgEditor->setEnabled(true);
 }
 
-void MainWindow::clickPixel(int pixel)
+bool MainWindow::clickPixel(int pixel)
 {
     if (!tableLoaded())
-        return;
+        return false;
     if (m_state.SelectedGlyph == 0) {
         showMessage(tr("Please select a Character from the Viewer Table first."));
-        return;
+        return false;
     }
 
     if (m_state.PickMode) {
         // PixelValues follows the paints, so the pick takes the level the cell shows now.
         const qint16 level = m_state.PixelValues[pixel - 1];
         m_state.PenColor = grayColor(quint8(level));
-        m_state.PickMode = false;
         showPen();
         m_hScroll1->setValue(level);
         m_penNumber->setText(QString::number(level));
-        m_editor->setPickPointer(false);
-        return;
+        endPickMode();
+        return false;
     }
+    paint(pixel);
+    return true;
+}
 
+void MainWindow::paint(int pixel)
+{
     const quint8 level = quint8(m_hScroll1->value());
     m_state.SelectedPixel = qint16(pixel);
     m_editor->paintPixel(pixel, m_state.PenColor);
@@ -253,7 +292,50 @@ void MainWindow::showPen()
 void MainWindow::enterPickMode()
 {
     m_state.PickMode = true;
+    m_pickColor->setChecked(true); // a second click leaves it on
     m_editor->setPickPointer(true);
+}
+
+void MainWindow::endPickMode()
+{
+    m_state.PickMode = false;
+    m_pickColor->setChecked(false);
+    m_editor->setPickPointer(false);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != menuBar() || event->type() != QEvent::KeyPress || !menuBar()->hasFocus())
+        return QMainWindow::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    QAction *active = menuBar()->activeAction();
+    if (active && !active->menu() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        active->trigger();
+        return true;
+    }
+    if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        leaveMenus();
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::leaveMenus()
+{
+    if (!menuBar()->hasFocus())
+        return;
+    menuBar()->setActiveAction(nullptr);
+    QWidget *back = m_focusBeforeMenus ? m_focusBeforeMenus.data() : this;
+    back->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_state.PickMode)
+        endPickMode();
+    else
+        QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::showAbout()

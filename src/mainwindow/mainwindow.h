@@ -33,6 +33,10 @@ signals:
     // File > Exit: the program ends at once, whatever windows are open.
     void exitRequested();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void createMenus();
     void createControls(QWidget *client);
@@ -46,9 +50,13 @@ private:
     void showAbout();
 
     void loadGlyph(int glyph);
-    void clickPixel(int pixel);
+    // False when the click painted nothing: a message, or a pick.
+    bool clickPixel(int pixel);
+    void paint(int pixel);
     void setPenLevel(int level);
     void enterPickMode();
+    void endPickMode();
+    void leaveMenus(); // gives the keyboard back to where it was before F10
     void showPen();
 
     const fonttable::Folder m_folder;
@@ -64,4 +72,6 @@ private:
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
     QPointer<AboutWindow> m_about; // open only while shown
+    bool m_stroke = false;         // the stroke under way paints
+    QPointer<QWidget> m_focusBeforeMenus;
 };

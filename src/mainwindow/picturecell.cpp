@@ -51,6 +51,14 @@ void PictureCell::setBackground(const QColor &color)
     update();
 }
 
+void PictureCell::setMarked(bool on)
+{
+    if (m_marked == on)
+        return;
+    m_marked = on;
+    update();
+}
+
 void PictureCell::setBorder(bool on)
 {
     if (m_border == on)
@@ -136,6 +144,14 @@ void PictureCell::paintEvent(QPaintEvent *)
         painter.fillRect(QRect(0, area.top(), area.left(), area.height()), line);
         painter.fillRect(
             QRect(area.right() + 1, area.top(), cell.right() - area.right(), area.height()), line);
+    }
+    if (m_marked) {
+        // Dashes of black and white show on every gray.
+        const int width = std::max(1, int(scale));
+        painter.setPen(QPen(Qt::white, width));
+        painter.drawRect(cell.adjusted(width / 2, width / 2, -width, -width));
+        painter.setPen(QPen(Qt::black, width, Qt::DashLine));
+        painter.drawRect(cell.adjusted(width / 2, width / 2, -width, -width));
     }
 }
 

@@ -31,6 +31,9 @@ public:
     void setBorder(bool on);
 
     void fill(const Fill &rect) { fill(std::span(&rect, 1)); }
+
+    // The keyboard's focus mark, drawn over the cell without touching its drawing.
+    void setMarked(bool on);
     void fill(std::span<const Fill> rects);
 
 signals:
@@ -51,4 +54,5 @@ private:
     QColor m_background;
     bool m_border = true;
     bool m_pressed = false;
+    bool m_marked = false;
 };

@@ -74,12 +74,13 @@ void TestEndToEnd::readPaintSaveExit()
              QString::number(at["Y"] + menuBar + y), "click", "1"});
     };
     auto chooseFromFile = [&](int item) { // 0 Read, 1 Save, 2 Exit
+        const qsizetype before = windows().count('\n');
         click(12, -menuBar / 2);
-        if (!eventually([&] { return windows().count('\n') == 1; }))
+        if (!eventually([&] { return windows().count('\n') == before + 1; }))
             return false;
         run(QStringList{"xdotool", "key", "--delay", "50"} << QStringList(item + 1, "Down")
                                                            << "Return");
-        return eventually([&] { return !windows().contains('\n'); });
+        return eventually([&] { return windows().count('\n') == before; });
     };
 
     QVERIFY2(chooseFromFile(0), "the File menu did not open and close");
@@ -90,6 +91,22 @@ void TestEndToEnd::readPaintSaveExit()
     edited.setByte(2177, 255);
     QVERIFY2(eventually([&] { return Snapshot::of(archive) == Snapshot::archive(edited); }),
              "the archive does not hold exactly the one edit");
+    // F10 opens the menus; About, reached by the arrows (Left wraps round to it), stays out of
+    // the task bar.
+    run({"xdotool", "windowfocus", "--sync", window}); // as a window manager would
+    run({"xdotool", "key", "--delay", "100", "F10", "Left", "Return"});
+    QString about;
+    QVERIFY2(eventually([&] {
+                 about = run({"xdotool", "search", "--onlyvisible", "--name", "^About$"});
+                 return !about.isEmpty();
+             }),
+             "F10 and the arrows did not reach About");
+    const QString state = run({"xprop", "-id", about, "_NET_WM_STATE", "_NET_WM_ICON"});
+    QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR") && state.contains("16 x 16"),
+             qPrintable(state));
+    run({"xdotool", "windowfocus", "--sync", about});
+    run({"xdotool", "key", "Escape"});
+    QVERIFY2(eventually([&] { return !windows().contains(about); }), "Esc did not close About");
     QVERIFY2(chooseFromFile(2), "the File menu did not open and close");
     QVERIFY2(program.waitForFinished(20'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);

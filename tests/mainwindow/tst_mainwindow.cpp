@@ -1,6 +1,8 @@
 #include "about/aboutwindow.h"
+#include "mainwindow/glyphtableview.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/picturecell.h"
+#include "mainwindow/pixeleditor.h"
 
 #include "support/support.h"
 
@@ -15,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 
 using namespace fonttable;
 using testsupport::Snapshot;
@@ -46,6 +49,35 @@ struct Model {
     bool about = false;
     int exits = 0;
     QStringList messages;
+    int marked[2] = {1, 1}; // the keyboard's marks in the table and the editor
+
+    void clickGlyph(int g)
+    {
+        if (!loaded)
+            messages << ReadFirst;
+        for (int i = 1; loaded && i <= PixelsPerGlyph; ++i)
+            shown[i - 1] = table.byte(pixelPosition(glyph = g, i));
+    }
+    // Whether the click painted, as the press of a stroke.
+    bool clickPixel(int k)
+    {
+        if (!loaded || !glyph) {
+            messages << (loaded ? SelectFirst : ReadFirst);
+            return false;
+        }
+        if (pick) {
+            pen = shown[k - 1];
+            return pick = false;
+        }
+        paint(k);
+        return true;
+    }
+    void paint(int k)
+    {
+        pixel = k;
+        shown[k - 1] = pen;
+        table.setByte(pixelPosition(glyph, k), quint8(pen));
+    }
 };
 
 } // namespace
@@ -169,6 +201,43 @@ void TestMainWindow::layoutAndTexts()
     QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
     QCOMPARE(std::get<2>(texts[std::size(texts) - 1]).size(), 466);
 
+    // The usage note wraps where its blanks intend, in seven lines inside its label, laid out
+    // as the label lays out plain text.
+    auto *label = about->findChild<QLabel *>("lblDescription");
+    QString text = label->text().replace('\r', ' ').replace('\n', QChar::LineSeparator);
+    QTextLayout note(text, label->font());
+    note.setTextOption(QTextOption(Qt::AlignLeft)); // wrapping at words
+    QStringList lines;
+    qreal height = 0;
+    note.beginLayout();
+    for (QTextLine line = note.createLine(); line.isValid(); line = note.createLine()) {
+        line.setLineWidth(label->width());
+        height += line.height();
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    note.endLayout();
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines[0], "How to use :");
+    QCOMPARE(lines[1], "1.Copy this tool to C:\\Program Files\\Koei\\RTKXI\\Media");
+    QVERIFY(lines[2].startsWith("2.Run it") && lines[3].contains("3.You have to save"));
+    QVERIFY(lines[4].endsWith("work") && lines[4].size() < 10);
+    QCOMPARE(lines[5],
+             "Notes :  It is wise to make a backup from san11res.bin before using this tool");
+    QCOMPARE(lines[6], "Use this tool at your own risk. There are a lot of bugs in it!");
+    QVERIFY(height <= label->height());
+    QCOMPARE(about->windowIcon().pixmap(16).toImage(), m_window->windowIcon().pixmap(16).toImage());
+
+    // Tab walks the table, the editor, the pen and the eyedropper; nothing is marked at start.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QCOMPARE(QApplication::focusWidget(), m_window.get());
+    for (QWidget *next : {static_cast<QWidget *>(m_window->findChild<GlyphTableView *>()),
+                          static_cast<QWidget *>(m_window->findChild<PixelEditor *>()),
+                          control("HScroll1"), control("PickColor")}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+
     // A 16 x 16 icon, a 26 x 26 eyedropper on a transparent ground, a 32 x 32 picture.
     QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(16, 16)));
     const QImage eyedropper = control<QPushButton>("PickColor")->icon().pixmap(26).toImage();
@@ -206,7 +275,7 @@ void TestMainWindow::step(QRandomGenerator &random)
     };
     auto *bar = control<QScrollBar>("HScroll1");
     const int k = any(PixelsPerGlyph) + 1;
-    switch (any(17)) {
+    switch (any(20)) {
     case 0: // the archive appears, or another program changes its length or its font
         if (!m.size || any(2)) {
             m.disk = testsupport::makeTable(random.generate() | 1);
@@ -240,8 +309,8 @@ void TestMainWindow::step(QRandomGenerator &random)
         m_failWrites = false;
         if (!m.loaded)
             m.messages << ReadFirst;
-        else if (m.stale) // replaced by another file, which Save must not write into
-            m.messages << "Saving now would write your font into a file you have not seen.";
+        else if (m.stale) // replaced by another file: Save must not write into it
+            m.messages << "Nothing was saved; your edits are kept.";
         else if (m.size != m.readSize)
             m.messages << "has changed";
         else if (fail)
@@ -258,24 +327,19 @@ void TestMainWindow::step(QRandomGenerator &random)
         else
             QAccessible::queryAccessibleInterface(viewer(g))->actionInterface()->doAction(
                 QAccessibleActionInterface::pressAction());
-        if (!m.loaded) {
-            m.messages << ReadFirst;
-            break;
-        }
-        m.glyph = g;
-        for (int i = 1; i <= PixelsPerGlyph; ++i)
-            m.shown[i - 1] = m.table.byte(pixelPosition(g, i));
+        m.clickGlyph(g);
         break;
     }
-    case 5: { // the pen: its arrows by mouse, keys for the rest
-        const int move = any(6), y = bar->height() / 2;
-        const Qt::Key keys[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown};
+    case 5: { // the pen: its arrows by mouse, and keys
+        const int move = any(10), y = bar->height() / 2;
+        const Qt::Key keys[] = {Qt::Key_Home, Qt::Key_End,  Qt::Key_PageUp, Qt::Key_PageDown,
+                                Qt::Key_Left, Qt::Key_Down, Qt::Key_Right,  Qt::Key_Up};
         if (move < 2)
             QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(move ? bar->width() - 4 : 3, y));
         else
             bar->setFocus(), QTest::keyClick(bar, keys[move - 2]);
-        // A scroll bar's Page Up moves towards its start.
-        const int to[] = {m.pen - 1, m.pen + 1, 0, 255, m.pen - 16, m.pen + 16};
+        const int to[] = {m.pen - 1,  m.pen + 1, 0,         255,       m.pen + 16,
+                          m.pen - 16, m.pen - 1, m.pen - 1, m.pen + 1, m.pen + 1};
         m.pen = std::clamp(to[move], 0, 255);
         break;
     }
@@ -320,23 +384,51 @@ void TestMainWindow::step(QRandomGenerator &random)
         m.exits++;
         m.about = false;
         break;
-    default: { // a pixel: clicked, or double-clicked, which acts as one click
+    case 13: { // the keyboard in the table or the editor: arrows, then Space or Enter
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        const int which = any(2), columns = which ? 8 : 16, cells = which ? 128 : 96;
+        QWidget *grid = which ? static_cast<QWidget *>(m_window->findChild<PixelEditor *>())
+                              : m_window->findChild<GlyphTableView *>();
+        grid->setFocus(Qt::TabFocusReason);
+        int &mark = m.marked[which];
+        for (int n = any(6); n > 0; --n) {
+            const Qt::Key key =
+                std::array{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}[n % 4];
+            QTest::keyClick(grid, key);
+            const int column = (mark - 1) % columns;
+            mark += key == Qt::Key_Left    ? -(column > 0)
+                    : key == Qt::Key_Right ? column < columns - 1
+                    : key == Qt::Key_Up    ? -columns * (mark > columns)
+                                           : columns * (mark + columns <= cells);
+        }
+        QTest::keyClick(grid, any(2) ? Qt::Key_Space : Qt::Key_Return);
+        which ? void(m.clickPixel(mark)) : m.clickGlyph(mark);
+        break;
+    }
+    case 14:
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        m.pick = false;
+        break;
+    case 15: { // a stroke along a row or a column of the editor, in one quick move
+        const bool across = any(2);
+        const int to = across ? (k - 1) / 8 * 8 + any(8) + 1 : (k - 1) % 8 + 8 * any(16) + 1;
+        const QPoint there = editor(to)->pos() - editor(k)->pos() + QPoint(10, 10);
+        QTest::mousePress(editor(k), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(editor(k), there);
+        QTest::mouseRelease(editor(k), Qt::LeftButton, {}, there);
+        if (m.clickPixel(k))
+            for (int i = k; i != to; i += (to > k ? 1 : -1) * (across ? 1 : 8))
+                m.paint(i + (to > k ? 1 : -1) * (across ? 1 : 8));
+        break;
+    }
+    default: // a pixel: clicked, or double-clicked, which acts as one click
         click(editor(k));
         if (any(4) == 0) {
             QTest::mouseDClick(editor(k), Qt::LeftButton);
             QTest::mouseRelease(editor(k), Qt::LeftButton);
         }
-        if (!m.loaded || !m.glyph) {
-            m.messages << (m.loaded ? SelectFirst : ReadFirst);
-        } else if (m.pick) {
-            m.pen = m.shown[k - 1];
-            m.pick = false;
-        } else {
-            m.pixel = k;
-            m.shown[k - 1] = m.pen;
-            m.table.setByte(pixelPosition(m.glyph, k), quint8(m.pen));
-        }
-    }
+        m.clickPixel(k);
     }
 }
 
@@ -358,6 +450,7 @@ void TestMainWindow::check(const QString &where)
     EXPECT(state.TableLoaded == m.loaded);
     EXPECT(state.SelectedGlyph == m.glyph && state.SelectedPixel == m.pixel);
     EXPECT(state.PickMode == m.pick);
+    EXPECT(control<QPushButton>("PickColor")->isChecked() == m.pick);
     EXPECT(item("SGViewer")->isEnabled() == m.loaded);
     EXPECT(item("SGViewer")->isChecked() == m.viewerChecked);
     EXPECT(item("SGEditor")->isEnabled() == (m.glyph != 0));
@@ -391,7 +484,11 @@ void TestMainWindow::check(const QString &where)
     for (int p = 0; p < 64; p += 4)
         for (int i = device(p); i < device(p + 4); ++i)
             square[i] = i < device(p + 3) ? p / 4 : -1;
+    const bool tableMarked = m_window->findChild<GlyphTableView *>()->hasFocus();
+    const bool editorMarked = m_window->findChild<PixelEditor *>()->hasFocus();
     for (int g = 1; g <= GlyphCount; ++g) {
+        if (tableMarked && g == m.marked[0])
+            continue; // under the keyboard's mark
         // The drawing area, inside the border: the cell's outermost logical pixels.
         const QPoint o = origin(viewer(g), m.viewerBorders ? QPoint(1, 1) : QPoint());
         const QPoint end = origin(viewer(g), {33, 65});
@@ -411,6 +508,8 @@ void TestMainWindow::check(const QString &where)
         }
     }
     for (int i = 1; i <= PixelsPerGlyph; ++i) {
+        if (editorMarked && i == m.marked[1])
+            continue;
         const QRgb want = m.glyph ? gray(m.shown[i - 1]) : m_blank;
         const QPoint o = origin(editor(i));
         const QPoint in = m.editorBorders ? origin(editor(i), {1, 1}) - o : QPoint();
