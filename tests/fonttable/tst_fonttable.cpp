@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <set>
 
-#include <dirent.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -21,58 +20,55 @@ using testsupport::Snapshot;
 namespace
 {
 
-// clang-format off
-enum Fault { NoFault, ReadFails, ReadHalf, ReadFlips, WriteFails, WriteHalf, NoSpace, Interrupted,
-             Truncated, NoRoom, NoReserve, NoDirect, FlushFails, CloseFails };
-// clang-format on
+constexpr int Real = 1 << 30; // in a script: the real call
 
-// File calls that fail the way a disk can; reads fail only after the given number of them.
-FileCalls faulty(Fault fault, int goodReads)
+// How a disk fails: what successive reads and writes do (move at most so many bytes, or fail
+// with minus an errno; the last step stands for all later calls), and the other calls' errors.
+struct Fault {
+    std::vector<int> reads = {Real}, writes = {Real};
+    int reserve = 0, flush = 0, close = 0, direct = 0;
+    bool flip = false;     // reads after the first come back with a byte flipped
+    bool truncate = false; // another program cuts the file short as the write begins
+};
+
+FileCalls faulty(const Fault &f)
 {
     FileCalls calls;
-    auto reads = std::make_shared<int>(0), writes = std::make_shared<int>(0);
-    auto fail = [](int code) {
-        return errno = code, -1;
+    auto scripted = [](std::vector<int> script, auto call) {
+        return [script, call, n = std::make_shared<size_t>(0)](int fd, auto *buffer, size_t count,
+                                                               off_t at) -> ssize_t {
+            const int step = script[std::min((*n)++, script.size() - 1)];
+            return step < 0 ? (errno = -step, -1)
+                            : call(fd, buffer, std::min(count, size_t(step)), at);
+        };
     };
-    if (fault == ReadFails || fault == ReadHalf || fault == ReadFlips)
-        calls.pread = [=](int fd, void *buffer, size_t count, off_t at) -> ssize_t {
-            const int call = (*reads)++ - goodReads;
-            if (call >= 0 && fault != ReadFlips)
-                return fault == ReadFails ? fail(EIO) : call ? 0 : ::pread(fd, buffer, 6144, at);
-            const ssize_t n = ::pread(fd, buffer, count, at);
-            if (const qint64 i = TableOffset + 100 - at; call >= 0 && i >= 0 && i < n)
+    calls.pread = scripted(f.reads, ::pread);
+    calls.pwrite = scripted(f.writes, [f](int fd, const void *buffer, size_t count, off_t at) {
+        if (f.truncate && at == TableOffset)
+            (void)::ftruncate(fd, 1000);
+        return ::pwrite(fd, buffer, count, at);
+    });
+    if (f.flip)
+        calls.pread = [n = std::make_shared<int>(0)](int fd, void *buffer, size_t count, off_t at) {
+            const ssize_t got = ::pread(fd, buffer, count, at);
+            if (const qint64 i = TableOffset + 100 - at; (*n)++ && i >= 0 && i < got)
                 static_cast<char *>(buffer)[i] ^= 1;
-            return n;
+            return got;
         };
-    if (fault >= WriteFails && fault <= Truncated)
-        calls.pwrite = [=](int fd, const void *buffer, size_t count, off_t at) -> ssize_t {
-            const int call = (*writes)++;
-            if (fault == WriteFails || (fault == Interrupted && call == 0))
-                return fail(fault == WriteFails ? EIO : EINTR);
-            if (fault == Truncated && call == 0)
-                (void)::ftruncate(fd, 1000); // another program, at that very moment
-            if (call == 0 && (fault == WriteHalf || fault == NoSpace))
-                return ::pwrite(fd, buffer, fault == NoSpace ? 100 : 6144, at);
-            if (call == 1 && fault == NoSpace)
-                return fail(ENOSPC);
-            return fault == WriteHalf ? 0 : ::pwrite(fd, buffer, count, at);
+    auto fails = [](int error, auto real) {
+        return [=](auto... args) {
+            return error ? (errno = error, -1) : real(args...);
         };
-    if (fault == NoRoom || fault == NoReserve)
-        calls.fallocate = [=](int, int, off_t, off_t) {
-            return fail(fault == NoRoom ? ENOSPC : EOPNOTSUPP);
-        };
-    if (fault == NoDirect)
-        calls.openat = [=](int dir, const char *name, int flags) {
-            return flags & O_DIRECT ? fail(EINVAL) : ::openat(dir, name, flags);
-        };
-    if (fault == FlushFails)
-        calls.fdatasync = [=](int) {
-            return fail(EIO);
-        };
-    if (fault == CloseFails)
-        calls.close = [=](int fd) {
-            return ::close(fd), fail(EIO);
-        };
+    };
+    calls.fallocate = fails(f.reserve, ::fallocate);
+    calls.fdatasync = fails(f.flush, ::fdatasync);
+    calls.close = [error = f.close](int fd) {
+        const int closed = ::close(fd);
+        return error ? (errno = error, -1) : closed;
+    };
+    calls.openat = [error = f.direct](int dir, const char *name, int flags) {
+        return error && (flags & O_DIRECT) ? (errno = error, -1) : ::openat(dir, name, flags);
+    };
     return calls;
 }
 
@@ -167,40 +163,42 @@ void TestFontTable::readAndSave()
         const char *says; // empty: the command succeeds
         int written;      // bytes of the new table that reach the file; -1: not known
     } cases[] = {
-        {"read", false, "", NoFault, "", 0},
-        {"read, missing", false, "removed", NoFault, "Cannot find", 0},
-        {"read, a folder", false, "folder", NoFault, "is a folder", 0},
-        {"read, a pipe", false, "fifo", NoFault, "not a regular file", 0},
-        {"read, empty", false, "empty", NoFault, "too short", 0},
-        {"read, a byte short", false, "short", NoFault, "too short", 0},
-        {"read, read-only", false, "read-only", NoFault, "Permission denied.\n\nTessora needs", 0},
-        {"read, leased", false, "leased", NoFault, "", 0},
-        {"read fails", false, "", ReadFails, "Input/output error", 0},
-        {"read stops early", false, "", ReadHalf, "stopped after 6144 of 12288", 0},
-        {"save", true, "", NoFault, "", TableSize},
-        {"save, interrupted once", true, "", Interrupted, "", TableSize},
-        {"save, no room to reserve", true, "", NoRoom, "No space left", 0},
-        {"save, no reserving here", true, "", NoReserve, "", TableSize},
-        {"save, no direct reads here", true, "", NoDirect, "", TableSize},
-        {"save, removed", true, "removed", NoFault, "Cannot find", 0},
-        {"save, a folder", true, "folder", NoFault, "is a folder", 0},
-        {"save, a pipe", true, "fifo", NoFault, "not a regular file", 0},
-        {"save, grown", true, "grown", NoFault, "has changed", 0},
-        {"save, shrunk", true, "short", NoFault, "has changed", 0},
-        {"save, replaced", true, "replaced", NoFault, "replaced", 0},
-        {"save, changed by another", true, "changed", NoFault, "changed by another program", 0},
-        {"save, locked", true, "locked", NoFault, "is in use", 0},
-        {"save, leased", true, "leased", NoFault, "lease", 0},
-        {"save, read-only", true, "read-only", NoFault, "Permission denied", 0},
-        {"save, past the size limit", true, "limited", NoFault, "File too large", 0},
-        {"write fails", true, "", WriteFails, "Input/output error", 0},
-        {"disk full, put back", true, "", NoSpace, "were put back", 0},
-        {"write stops early", true, "", WriteHalf, "stopped after 6144 of 12288", 6144},
-        {"truncated meanwhile", true, "", Truncated, "length of", -1},
-        {"flush fails", true, "", FlushFails, "Flushing", TableSize},
-        {"read-back fails", true, "", ReadFails, "Reading back", TableSize},
-        {"read-back differs", true, "", ReadFlips, "differs", TableSize},
-        {"close fails", true, "", CloseFails, "Closing", TableSize},
+        // clang-format off
+        {"read", false, "", {}, "", 0},
+        {"read, missing", false, "removed", {}, "Cannot find", 0},
+        {"read, a folder", false, "folder", {}, "is a folder", 0},
+        {"read, a pipe", false, "fifo", {}, "not a regular file", 0},
+        {"read, empty", false, "empty", {}, "too short", 0},
+        {"read, a byte short", false, "short", {}, "too short", 0},
+        {"read, read-only", false, "read-only", {}, "Permission denied.\n\nTessora needs", 0},
+        {"read, leased", false, "leased", {}, "", 0},
+        {"read fails", false, "", {.reads = {-EIO}}, "Input/output error", 0},
+        {"read stops early", false, "", {.reads = {6144, 0}}, "stopped after 6144 of 12288", 0},
+        {"save", true, "", {}, "", TableSize},
+        {"save, interrupted once", true, "", {.writes = {-EINTR, Real}}, "", TableSize},
+        {"save, no room to reserve", true, "", {.reserve = ENOSPC}, "No space left", 0},
+        {"save, no reserving here", true, "", {.reserve = EOPNOTSUPP}, "", TableSize},
+        {"save, no direct reads here", true, "", {.direct = EINVAL}, "", TableSize},
+        {"save, removed", true, "removed", {}, "Cannot find", 0},
+        {"save, a folder", true, "folder", {}, "is a folder", 0},
+        {"save, a pipe", true, "fifo", {}, "not a regular file", 0},
+        {"save, grown", true, "grown", {}, "has changed", 0},
+        {"save, shrunk", true, "short", {}, "has changed", 0},
+        {"save, replaced", true, "replaced", {}, "replaced", 0},
+        {"save, changed by another", true, "changed", {}, "changed by another program", 0},
+        {"save, locked", true, "locked", {}, "is in use", 0},
+        {"save, leased", true, "leased", {}, "lease", 0},
+        {"save, read-only", true, "read-only", {}, "Permission denied", 0},
+        {"save, past the size limit", true, "limited", {}, "File too large", 0},
+        {"write fails", true, "", {.writes = {-EIO}}, "Input/output error", 0},
+        {"disk full, put back", true, "", {.writes = {100, -ENOSPC, Real}}, "were put back", 0},
+        {"write stops early", true, "", {.writes = {6144, 0}}, "stopped after 6144 of 12288", 6144},
+        {"truncated meanwhile", true, "", {.truncate = true}, "length of", -1},
+        {"flush fails", true, "", {.flush = EIO}, "Flushing", TableSize},
+        {"read-back fails", true, "", {.reads = {Real, -EIO}}, "Reading back", TableSize},
+        {"read-back differs", true, "", {.flip = true}, "differs", TableSize},
+        {"close fails", true, "", {.close = EIO}, "Closing", TableSize},
+        // clang-format on
     };
     std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file
     for (const Case &c : cases) {
@@ -241,20 +239,15 @@ void TestFontTable::readAndSave()
             QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
         const Snapshot start = Snapshot::of(path);
         auto entries = [&] {
-            QByteArrayList names;
-            DIR *listing = ::opendir(dir);
-            while (const dirent *entry = ::readdir(listing))
-                names << entry->d_name;
-            ::closedir(listing);
-            std::sort(names.begin(), names.end());
-            return names;
+            const std::filesystem::directory_iterator listing(dir.constData());
+            return std::distance(begin(listing), end(listing));
         };
-        const QByteArrayList present = entries();
+        const auto present = entries();
 
         FontTable edited;
         for (int i = 1; i <= TableSize; ++i)
             edited.setByte(i, quint8(~old.byte(i)));
-        const FileCalls calls = faulty(c.fault, c.save ? 1 : 0);
+        const FileCalls calls = faulty(c.fault);
         const ReadResult read = c.save ? ReadResult{} : readBlock(folder, calls);
         const QString error =
             c.save ? writeBlock(folder, before.archive, edited, calls).error : read.error;
