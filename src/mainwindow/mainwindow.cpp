@@ -178,6 +178,7 @@ void MainWindow::createMenus()
         m_focusBeforeMenus = QApplication::focusWidget();
         menuBar()->setFocus(Qt::MenuBarFocusReason);
         menuBar()->setActiveAction(file->menuAction());
+        file->setActiveAction(file->actions().constFirst());
     });
     menuBar()->installEventFilter(this);
     connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);

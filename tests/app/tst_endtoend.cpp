@@ -68,7 +68,7 @@ void TestEndToEnd::readPaintSaveExit()
     };
 
     // Read; glyph 17 (a row down the table) into the editor; its pixel 9 painted white; Save.
-    keys("F10 Down Return Tab Down space Tab Down space F10 Down Down Return");
+    keys("F10 Return Tab Down space Tab Down space F10 Down Return");
     table.setByte(2177, 255);
     QVERIFY2(windows("^Tessora$", 1), "a message box is up");
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -83,7 +83,7 @@ void TestEndToEnd::readPaintSaveExit()
     run({"xdotool", "windowfocus", "--sync", about, "key", "Escape"});
     QVERIFY2(windows("^About$", 0), "Esc did not close About");
     run({"xdotool", "windowfocus", "--sync", window});
-    keys("F10 Up Return"); // Exit, the last item
+    keys("F10 Up Return"); // Exit, the last item, from the first
     QVERIFY2(program.waitForFinished(20'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);
 }

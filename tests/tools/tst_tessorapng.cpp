@@ -6,9 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
-#include <unistd.h>
-
 using namespace fonttable;
 using testsupport::Snapshot;
 
@@ -115,14 +112,5 @@ void TestTessoraPng::refusals()
     }
 }
 
-int main(int argc, char *argv[])
-{
-    // Root ignores file permissions: the tests run as the user nobody.
-    if (::geteuid() == 0 && (::setgroups(0, nullptr) || ::setgid(65'534) || ::setuid(65'534)))
-        qFatal("cannot become the user nobody");
-    QGuiApplication app(argc, argv);
-    TestTessoraPng test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestTessoraPng)
 #include "tst_tessorapng.moc"
