@@ -213,8 +213,7 @@ QString changedSince(const QString &path, const struct stat &info, const Archive
                   "(perhaps by the game's updater). Saving now would write your font into a file "
                   "you have not seen.")
                    .arg(path) +
-               tr("\n\nTo keep your edits, save them elsewhere first (for example with "
-                  "tessora-png) or close Tessora without saving.") +
+               tr("\n\nYour edits stay in this window; nothing is written into that file.") +
                readDropsEdits();
     if (info.st_size != archive.size)
         return tr("%1 has changed since the font table was read from it: it now holds %2 bytes "
@@ -433,8 +432,8 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     if (const QString changed = changedSince(path, info, archive); !changed.isEmpty())
         return refuse(changed);
 
-    // One writer at a time: another Tessora saving the same archive waits its turn, and is
-    // then told that the font table changed.
+    // One writer at a time: a second Tessora saving the same archive at the same moment is
+    // refused instead of mixing its bytes in, and is told afterwards that the table changed.
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
@@ -457,8 +456,8 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
         return refuse(tr("The font table in %1 has been changed by another program, or by another "
                          "Tessora window, since it was read. Saving now would undo that change.")
                           .arg(path) +
-                      tr("\n\nTo keep your edits, close this window without saving, or copy them "
-                         "elsewhere first.") +
+                      tr("\n\nYour edits stay in this window; nothing is written over the other "
+                         "change.") +
                       readDropsEdits());
 
     // Space first: filling a hole of a sparse archive needs new blocks, and a disk that has none
