@@ -351,12 +351,16 @@ void TestMainWindow::step(QRandomGenerator &random)
         m.exits++;
         m.about = false;
         break;
-    case 10: { // the keyboard in the table or the editor: arrows, then Space or Enter
+    case 10:
+    case 13: { // the keyboard in the table or the editor: arrows, then Space or Enter
         const int which = any(2), columns = which ? 8 : 16, cells = which ? 128 : 96;
         QWidget *grid = tabTo(which);
         int &mark = m.marked[which];
-        for (int n = any(6); n > 0; --n) {
-            const int key = n % 4, column = (mark - 1) % columns;
+        // Walks that lean one way across and one way down reach every edge now and then.
+        const int across = any(2), down = 2 + any(2);
+        for (int n = any(16); n > 0; --n) {
+            const int key = std::array{0, 1, 2, 3, across, across, down}[any(7)];
+            const int column = (mark - 1) % columns;
             QTest::keyClick(grid,
                             std::array{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}[key]);
             mark +=
