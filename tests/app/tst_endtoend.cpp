@@ -83,7 +83,7 @@ void TestEndToEnd::readPaintSaveExit()
     run({"xdotool", "windowfocus", "--sync", about, "key", "Escape"});
     QVERIFY2(windows("^About$", 0), "Esc did not close About");
     run({"xdotool", "windowfocus", "--sync", window});
-    keys("F10 Up Return"); // Exit, the last item, from the first
+    keys("F10 Left Right Up Return"); // to About and back to File; Exit, its last item
     QVERIFY2(program.waitForFinished(20'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);
 }

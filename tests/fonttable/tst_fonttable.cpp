@@ -224,6 +224,13 @@ void TestFontTable::readAndSave()
             QVERIFY(::truncate(path, file == "short" ? MinimumArchiveSize - 1 : Size + 1) == 0);
         if (file == "read-only")
             QVERIFY(::chmod(path, 0444) == 0);
+        // Files in the folder, and descriptors open: neither may be left behind.
+        auto entries = [&] {
+            const std::filesystem::directory_iterator files(dir.constData()), fds("/proc/self/fd");
+            return std::pair(std::distance(begin(files), end(files)),
+                             std::distance(begin(fds), end(fds)));
+        };
+        const auto present = entries();
         const bool meddle = file == "changed" || file == "locked";
         const int other = meddle ? ::open(path, O_RDWR | O_NONBLOCK) : -1;
         if (file == "changed")
@@ -238,11 +245,6 @@ void TestFontTable::readAndSave()
         if (file == "limited")
             QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
         const Snapshot start = Snapshot::of(path);
-        auto entries = [&] {
-            const std::filesystem::directory_iterator listing(dir.constData());
-            return std::distance(begin(listing), end(listing));
-        };
-        const auto present = entries();
 
         FontTable edited;
         for (int i = 1; i <= TableSize; ++i)
