@@ -304,22 +304,17 @@ void MainWindow::endPickMode()
     m_editor->setPickPointer(false);
 }
 
+// The menu bar chooses its own commands with Enter; Esc and Tab give the keyboard back.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != menuBar() || event->type() != QEvent::KeyPress || !menuBar()->hasFocus())
-        return QMainWindow::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    QAction *active = menuBar()->activeAction();
-    if (active && !active->menu() &&
-        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-        active->trigger();
-        return true;
+    if (watched == menuBar() && event->type() == QEvent::KeyPress && menuBar()->hasFocus()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            leaveMenus();
+            return true;
+        }
     }
-    if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-        leaveMenus();
-        return true;
-    }
-    return false;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::leaveMenus()
