@@ -329,12 +329,13 @@ void TestMainWindow::step(QRandomGenerator &random)
         break;
     }
     case 7: // About opened, or closed with OK, Enter, Esc or its close box
-        if (QWidget *about = aboutWindows().value(0); m.about && any(2) && about) {
+        if (QPointer<QWidget> about = aboutWindows().value(0); m.about && any(2) && about) {
             if (const int how = any(4); how == 0)
                 click(about->findChild<QPushButton *>("cmdOK"));
             else
                 how == 3 ? void(about->close())
                          : QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
+            QTRY_VERIFY(about.isNull()); // destroyed, and made anew by the next About
             m.about = false;
         } else {
             find<QAction>("About")->trigger();
