@@ -64,7 +64,7 @@ void TestEndToEnd::readPaintSaveExit()
     QVERIFY2(windows("^Tessora$", 1, &window), "no window appeared");
     run({"xdotool", "windowfocus", "--sync", window}); // as a window manager would
     auto keys = [](const QString &keys) {
-        run(QStringList{"xdotool", "key", "--delay", "150"} << keys.split(' '));
+        run(QStringList{"xdotool", "key", "--delay", "60"} << keys.split(' '));
     };
 
     // Read; glyph 17 (a row down the table) into the editor; its pixel 9 painted white; Save.

@@ -233,7 +233,7 @@ void TestMainWindow::randomSessions()
         if (session > 0)
             init();
         QRandomGenerator random(seed + session);
-        for (int n = 1; n <= 80 && !QTest::currentTestFailed(); ++n) {
+        for (int n = 1; n <= 64 && !QTest::currentTestFailed(); ++n) {
             step(random);
             check(QString("TESSORA_SEED=%1, session %2, step %3").arg(seed).arg(session).arg(n));
         }
