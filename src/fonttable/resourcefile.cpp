@@ -64,7 +64,6 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
 
-    int get() const { return m_fd; }
     int release() { return std::exchange(m_fd, -1); }
 
 private:

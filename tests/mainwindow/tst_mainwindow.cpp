@@ -223,7 +223,7 @@ void TestMainWindow::layoutAndTexts()
 }
 
 // Random steps through the real window, each checked against the model of what the user must
-// see. A failure names the seed; TESSORA_SEED replays one.
+// see. A failure names its random start; TESSORA_SEED replays it.
 void TestMainWindow::randomSessions()
 {
     const quint32 seed = qEnvironmentVariableIsSet("TESSORA_SEED")
