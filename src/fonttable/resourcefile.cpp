@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 #include <dirent.h>
 
@@ -262,53 +261,6 @@ int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
     return 0;
 }
 
-} // namespace
-
-Folder::Folder(const QByteArray &path)
-    : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-{
-    const int error = errno;
-    m_display = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path)));
-    if (m_fd < 0)
-        m_error = tr("Cannot open the folder %1: %2.").arg(m_display, systemError(error));
-}
-
-Folder::~Folder()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-Folder::Folder(Folder &&other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_display(other.m_display), m_error(other.m_error)
-{
-}
-
-Folder Folder::ofProgram(const char *argv0)
-{
-    const QByteArray command(argv0);
-    if (const qsizetype slash = command.lastIndexOf('/'); slash >= 0)
-        return Folder(slash == 0 ? QByteArray("/") : command.left(slash));
-    for (QByteArray entry : qgetenv("PATH").split(':')) {
-        if (entry.isEmpty())
-            entry = ".";
-        if (::access((entry + '/' + command).constData(), X_OK) == 0)
-            return Folder(entry);
-    }
-    char target[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", target, sizeof target - 1);
-    const QByteArray exe(target, n > 0 ? int(n) : 0);
-    return Folder(exe.left(std::max<qsizetype>(1, exe.lastIndexOf('/'))));
-}
-
-QString displayPath(const Folder &folder, const QByteArray &name)
-{
-    return QDir(folder.display()).filePath(QFile::decodeName(name));
-}
-
-namespace
-{
-
 // Reads the block of a regular file of that name into result; false, with nothing read, when
 // there is no such regular file.
 bool readFound(const Folder &folder, const QByteArray &name, const FileCalls &calls,
@@ -364,6 +316,49 @@ bool readFound(const Folder &folder, const QByteArray &name, const FileCalls &ca
 }
 
 } // namespace
+
+Folder::Folder(const QByteArray &path)
+    : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+{
+    const int error = errno;
+    m_display = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path)));
+    if (m_fd < 0)
+        m_error = tr("Cannot open the folder %1: %2.").arg(m_display, systemError(error));
+}
+
+Folder::~Folder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Folder::Folder(Folder &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_display(std::move(other.m_display)),
+      m_error(std::move(other.m_error))
+{
+}
+
+Folder Folder::ofProgram(const char *argv0)
+{
+    const QByteArray command(argv0);
+    if (const qsizetype slash = command.lastIndexOf('/'); slash >= 0)
+        return Folder(slash == 0 ? QByteArray("/") : command.left(slash));
+    for (QByteArray entry : qgetenv("PATH").split(':')) {
+        if (entry.isEmpty())
+            entry = ".";
+        if (::access((entry + '/' + command).constData(), X_OK) == 0)
+            return Folder(entry);
+    }
+    char target[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", target, sizeof target - 1);
+    const QByteArray exe(target, n > 0 ? int(n) : 0);
+    return Folder(exe.left(std::max<qsizetype>(1, exe.lastIndexOf('/'))));
+}
+
+QString displayPath(const Folder &folder, const QByteArray &name)
+{
+    return QDir(folder.display()).filePath(QFile::decodeName(name));
+}
 
 ReadResult readBlock(const Folder &folder, const FileCalls &calls)
 {
