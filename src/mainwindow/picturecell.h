@@ -31,10 +31,10 @@ public:
     void setBorder(bool on);
 
     void fill(const Fill &rect) { fill(std::span(&rect, 1)); }
+    void fill(std::span<const Fill> rects);
 
     // The keyboard's focus mark, drawn over the cell without touching its drawing.
     void setMarked(bool on);
-    void fill(std::span<const Fill> rects);
 
 signals:
     void clicked();
@@ -47,7 +47,7 @@ protected:
 
 private:
     void ensureImage();
-    int inset() const;
+    int inset() const; // the most device pixels the border can take, for the dirty rectangle
 
     QImage m_image; // the drawing area's lasting picture, in device pixels
     qreal m_imageScale = 0;
