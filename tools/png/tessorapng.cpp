@@ -31,8 +31,8 @@ const char Usage[] = "usage: tessora-png export ARCHIVE FILE.png\n"
 // One line on standard error, naming the file and the problem.
 int fail(const QByteArray &file, const QString &problem)
 {
-    QString line = problem.simplified();
-    std::fprintf(stderr, "tessora-png: %s: %s\n", file.constData(), qPrintable(line));
+    std::fprintf(stderr, "tessora-png: %s: %s\n", file.constData(),
+                 qPrintable(problem.simplified()));
     return 1;
 }
 
@@ -96,11 +96,11 @@ int importTable(const QByteArray &png, const QByteArray &archivePath)
         const auto *line = reinterpret_cast<const QRgba64 *>(deep.constScanLine(y));
         for (int x = 0; x < Width; ++x) {
             const QRgba64 pixel = line[x];
-            const QString where = QStringLiteral("(%1, %2)").arg(x).arg(y);
-            if (pixel.alpha() != 0xffff)
-                return fail(png, "the pixel at " + where + " is not fully opaque");
-            if (pixel.red() != pixel.green() || pixel.green() != pixel.blue())
-                return fail(png, "the pixel at " + where + " is not gray");
+            const bool opaque = pixel.alpha() == 0xffff;
+            if (!opaque || pixel.red() != pixel.green() || pixel.green() != pixel.blue())
+                return fail(png, QStringLiteral("the pixel at (%1, %2) is %3")
+                                     .arg(QString::number(x), QString::number(y),
+                                          opaque ? "not gray" : "not fully opaque"));
             table.setByte(Width * y + x + 1, gray.constScanLine(y)[x]);
         }
     }
