@@ -2,7 +2,6 @@
 
 #include "support/support.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
