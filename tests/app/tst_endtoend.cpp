@@ -1,11 +1,10 @@
-// Drives the built program as a user does, from the keyboard of a real X server (xvfb-run), on
-// a real archive beside a copy of the binary.
+// Drives the built program as a user does, from the keyboard of a real X server (xvfb-run), on a
+// real archive beside a copy of the binary.
 
 #include "support/support.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -13,30 +12,27 @@
 
 #include <sys/prctl.h>
 
-using namespace fonttable;
+using namespace testsupport;
 
 namespace
 {
 
-QString run(const QStringList &command)
+QString run(const QString &command)
 {
     QProcess process;
-    process.start(command.front(), command.mid(1));
+    process.startCommand(command);
     process.waitForFinished(20'000);
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// The visible windows with that name, once there are as many as wanted.
-bool windows(const char *name, int wanted, QString *ids = nullptr)
+// The ids of the visible windows with that name, once there are as many as wanted.
+QString windows(const char *name, int wanted)
 {
-    for (QDeadlineTimer deadline(20'000); !deadline.hasExpired(); QThread::msleep(50)) {
-        const QString found = run({"xdotool", "search", "--onlyvisible", "--name", name});
-        if (ids)
-            *ids = found;
-        if (found.split('\n', Qt::SkipEmptyParts).size() == wanted)
-            return true;
-    }
-    return false;
+    for (QDeadlineTimer deadline(20'000); !deadline.hasExpired(); QThread::msleep(50))
+        if (QString ids = run(QString("xdotool search --onlyvisible --name %1").arg(name));
+            ids.split('\n', Qt::SkipEmptyParts).size() == wanted)
+            return wanted ? ids : "none";
+    return {};
 }
 
 } // namespace
@@ -54,37 +50,35 @@ void TestEndToEnd::readPaintSaveExit()
     QTemporaryDir dir;
     QVERIFY(QFile::copy(TESSORA_BINARY, dir.filePath("tessora")));
     const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
-    FontTable table = testsupport::makeTable();
-    testsupport::createArchive(archive, table);
+    FontTable table = makeTable();
+    createArchive(archive, table);
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     program.start(dir.filePath("tessora"));
-    QString window, about;
-    QVERIFY2(windows("^Tessora$", 1, &window), "no window appeared");
-    run({"xdotool", "windowfocus", "--sync", window}); // as a window manager would
-    auto keys = [](const QString &keys) {
-        run(QStringList{"xdotool", "key", "--delay", "60"} << keys.split(' '));
+    const QString window = windows("^Tessora$", 1);
+    QVERIFY2(!window.isEmpty(), "no window appeared");
+    auto keys = [&](const QString &window, const QString &keys) {
+        run("xdotool windowfocus --sync " + window + " key --delay 60 " + keys);
     };
 
-    // Read; the menus opened and left with Esc twice, which gives the keyboard back; glyph 17
-    // (a row down the table) into the editor; its pixel 9 painted white; Save.
-    keys("F10 Return F10 Escape Escape Tab Down space Tab Down space F10 Down Return");
+    // Read; the menus opened and left with Esc twice, which gives the keyboard back; glyph 17 (a
+    // row down the table) into the editor; its pixel 9 painted white; Save.
+    keys(window, "F10 Return F10 Escape Escape Tab Down space Tab Down space F10 Down Return");
     table.setByte(2177, 255);
-    QVERIFY2(windows("^Tessora$", 1), "a message box is up");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        testsupport::Snapshot::of(archive) == testsupport::Snapshot::archive(table), 20'000);
+    QVERIFY2(!windows("^Tessora$", 1).isEmpty(), "a message box is up");
+    QTRY_VERIFY_WITH_TIMEOUT(Snapshot::of(archive) == Snapshot::archive(table), 20'000);
 
     // About, reached by the arrows (Left wraps round to it), stays out of the task bar.
-    keys("F10 Left Return");
-    QVERIFY2(windows("^About$", 1, &about), "F10 and the arrows did not reach About");
-    const QString state = run({"xprop", "-id", about, "_NET_WM_STATE", "_NET_WM_ICON"});
+    keys(window, "F10 Left Return");
+    const QString about = windows("^About$", 1);
+    QVERIFY2(!about.isEmpty(), "F10 and the arrows did not reach About");
+    const QString state = run("xprop -id " + about + " _NET_WM_STATE _NET_WM_ICON");
     QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR") && state.contains("16 x 16"),
              qPrintable(state));
-    run({"xdotool", "windowfocus", "--sync", about, "key", "Escape"});
-    QVERIFY2(windows("^About$", 0), "Esc did not close About");
-    run({"xdotool", "windowfocus", "--sync", window});
-    keys("F10 Left Right Up Return"); // to About and back to File; Exit, its last item
+    keys(about, "Escape");
+    QVERIFY2(!windows("^About$", 0).isEmpty(), "Esc did not close About");
+    keys(window, "F10 Left Right Up Return"); // to About and back to File; Exit, its last item
     QVERIFY2(program.waitForFinished(20'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);
 }

@@ -3,11 +3,9 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
-using namespace fonttable;
-using testsupport::Snapshot;
+using namespace testsupport;
 
 class TestTessoraPng : public QObject
 {
@@ -27,34 +25,28 @@ private:
         return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
                 QString::fromLocal8Bit(tool.readAllStandardError())};
     }
+    QString in(const char *name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
-    QString in(const char *name) const { return m_dir.filePath(name); }
 };
 
 void TestTessoraPng::roundTrips()
 {
-    const FontTable table = testsupport::makeTable();
+    const FontTable table = makeTable();
     const QByteArray archive = QFile::encodeName(in(ResourceName));
-    testsupport::createArchive(archive, table);
-    const Snapshot start = Snapshot::of(archive);
-    QCOMPARE(run({"export", archive, in("font.png")}).first, 0);
+    createArchive(archive, table);
+    QCOMPARE(run({"export", archive, in("font.png")}), std::pair(0, QString()));
     const QImage exported(in("font.png"));
-    QCOMPARE(exported.format(), QImage::Format_Grayscale8);
-    QCOMPARE(exported.size(), QSize(128, 96));
-    for (int y = 0; y < 96; ++y)
-        for (int x = 0; x < 128; ++x)
-            QCOMPARE(qGray(exported.pixel(x, y)), int(table.byte(128 * y + x + 1)));
-    QCOMPARE(run({"import", in("font.png"), archive}), std::make_pair(0, QString()));
-    QVERIFY(Snapshot::of(archive) == start);
-
-    // As image editors save it: RGB, a palette, 16 bits.
-    for (QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_Indexed8, QImage::Format_Grayscale16}) {
+    QVERIFY(exported.format() == QImage::Format_Grayscale8 && exported.size() == QSize(128, 96));
+    for (int i = 0; i < TableSize; ++i)
+        QCOMPARE(qGray(exported.pixel(i % 128, i / 128)), int(table.byte(i + 1)));
+    // Back with one pixel changed, as image editors save it: gray, RGB, a palette, 16 bits.
+    for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB32,
+                                  QImage::Format_Indexed8, QImage::Format_Grayscale16}) {
         QImage edited = exported.convertToFormat(QImage::Format_RGB32);
         edited.setPixel(5, 7, qRgb(200, 200, 200));
         QVERIFY(edited.convertToFormat(format).save(in("edited.png")));
-        QCOMPARE(run({"import", in("edited.png"), archive}).first, 0);
+        QCOMPARE(run({"import", in("edited.png"), archive}), std::pair(0, QString()));
         FontTable expected = table;
         expected.setByte(128 * 7 + 5 + 1, 200);
         QVERIFY(Snapshot::of(archive) == Snapshot::archive(expected));
@@ -66,24 +58,18 @@ void TestTessoraPng::roundTrips()
 void TestTessoraPng::refusals()
 {
     const QByteArray archive = QFile::encodeName(in("copy.bin")); // an archive of any name
-    testsupport::createArchive(archive, testsupport::makeTable());
-    QImage gray(128, 96, QImage::Format_ARGB32);
+    createArchive(archive, makeTable());
+    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
+    QImage gray(128, 96, QImage::Format_ARGB32), coloured, transparent;
     gray.fill(qRgb(90, 90, 90));
-    QVERIFY(gray.save(in("gray.png")));
-    QImage image = gray.copy(0, 0, 130, 96);
-    QVERIFY(image.save(in("wide.png")));
-    image = gray;
-    image.setPixel(3, 4, qRgb(90, 91, 90));
-    QVERIFY(image.save(in("coloured.png")));
-    image.setPixel(3, 4, qRgba(90, 90, 90, 254));
-    QVERIFY(image.save(in("transparent.png")));
-    QFile text(in("text.png")), damaged(in("damaged.png")), whole(in("gray.png"));
-    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not an image") > 0);
-    QVERIFY(whole.open(QIODevice::ReadOnly) && damaged.open(QIODevice::WriteOnly));
-    damaged.write(whole.read(whole.size() / 2));
-    damaged.close();
-    testsupport::createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
-
+    (coloured = gray).setPixel(3, 4, qRgb(90, 91, 90));
+    (transparent = gray).setPixel(3, 4, qRgba(90, 90, 90, 254));
+    QVERIFY(gray.save(in("gray.png")) && gray.copy(0, 0, 130, 96).save(in("wide.png")) &&
+            coloured.save(in("coloured.png")) && transparent.save(in("transparent.png")));
+    QFile whole(in("gray.png")), text(in("text.png")), damaged(in("damaged.png"));
+    QVERIFY(whole.open(QIODevice::ReadOnly) && text.open(QIODevice::WriteOnly) &&
+            damaged.open(QIODevice::WriteOnly) && text.write("not an image") > 0 &&
+            damaged.write(whole.read(whole.size() / 2)) > 0 && damaged.flush());
     const struct {
         QStringList arguments;
         const char *file;
@@ -103,12 +89,11 @@ void TestTessoraPng::refusals()
     };
     const Snapshot start = Snapshot::of(archive);
     const QStringList files = QDir(m_dir.path()).entryList();
-    for (const auto &c : cases) {
-        const auto [code, error] = run(c.arguments);
-        QVERIFY2(code != 0 && error.contains(c.file) && error.contains(c.says), qPrintable(error));
-        QVERIFY2(error.count('\n') == 1 || c.file == QString("usage"), qPrintable(error));
-        QVERIFY(Snapshot::of(archive) == start);
-        QCOMPARE(QDir(m_dir.path()).entryList(), files);
+    for (const auto &[arguments, file, says] : cases) {
+        const auto [code, error] = run(arguments);
+        QVERIFY2(code != 0 && error.contains(file) && error.contains(says), qPrintable(error));
+        QVERIFY2(error.count('\n') == 1 || file == QString("usage"), qPrintable(error));
+        QVERIFY(Snapshot::of(archive) == start && QDir(m_dir.path()).entryList() == files);
     }
 }
 
