@@ -365,10 +365,10 @@ void TestMainWindow::step()
         const int which = any(2), columns = which ? 8 : 16, cells = which ? 128 : 96;
         QWidget *grid = tabTo(which);
         int &mark = m.marked[which];
-        // Walks that lean one way across and one way down reach every edge now and then.
+        // A long walk first runs into a corner and on against both its edges, then wanders.
         const int across = any(2), down = 2 + any(2);
-        for (int n = any(16); n > 0; --n) {
-            const int key = std::array{0, 1, 2, 3, across, across, down}[any(7)];
+        for (int n = any(4) ? any(16) : 48; n > 0; --n) {
+            const int key = n > 16 ? (n % 2 ? across : down) : any(4);
             const int column = (mark - 1) % columns;
             QTest::keyClick(grid,
                             std::array{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}[key]);
