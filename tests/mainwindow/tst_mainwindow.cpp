@@ -260,6 +260,14 @@ void TestMainWindow::step()
     auto click = [](QWidget *widget) {
         QTest::mouseClick(widget, Qt::LeftButton, {}, {10, 10});
     };
+    // A cell clicked, or double-clicked, which acts as one click.
+    auto clickCell = [&](PictureCell *cell) {
+        click(cell);
+        if (any(4) == 0) {
+            QTest::mouseDClick(cell, Qt::LeftButton);
+            QTest::mouseRelease(cell, Qt::LeftButton);
+        }
+    };
     // The keyboard's way to the table, the editor, the pen or the eyedropper.
     auto tabTo = [this](int stop) {
         QWidget *widget = m_window->centralWidget()->findChildren<QWidget *>(
@@ -304,9 +312,9 @@ void TestMainWindow::step()
             m.disk = m.table;
         m_failWrites = false;
         break;
-    case 3: // a glyph: a click, or a screen reader's press
+    case 3: // a glyph: by the mouse, or a screen reader's press
         if (any(3))
-            click(cell("Viewer", g));
+            clickCell(cell("Viewer", g));
         else
             QAccessible::queryAccessibleInterface(cell("Viewer", g))
                 ->actionInterface()
@@ -396,12 +404,8 @@ void TestMainWindow::step()
                 m.paint(i += to > k ? step : -step);
         break;
     }
-    default: // a pixel: clicked, or double-clicked, which acts as one click
-        click(cell("Editor", k));
-        if (any(4) == 0) {
-            QTest::mouseDClick(cell("Editor", k), Qt::LeftButton);
-            QTest::mouseRelease(cell("Editor", k), Qt::LeftButton);
-        }
+    default:
+        clickCell(cell("Editor", k));
         m.clickPixel(k);
     }
 }
