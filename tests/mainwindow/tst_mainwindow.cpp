@@ -86,7 +86,7 @@ public:
 
 private slots:
     void init();
-    void cleanup() { qDeleteAll(aboutWindows()), m_exits.reset(), m_window.reset(); }
+    void cleanup();
     void layoutAndTexts();
     void randomSessions();
     void programRunsUntilItsLastWindowCloses();
@@ -131,6 +131,13 @@ void TestMainWindow::init()
     m_exits = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::exitRequested);
 }
 
+void TestMainWindow::cleanup()
+{
+    qDeleteAll(aboutWindows());
+    m_exits.reset();
+    m_window.reset();
+}
+
 // Notes the text of each message box, that it is plain, titled and has just an OK, and closes it.
 void TestMainWindow::answerMessage()
 {
@@ -154,7 +161,8 @@ void TestMainWindow::layoutAndTexts()
         QObject *found = find<QAction>(name);
         for (QObject *o : QObjectList{about->findChild<QObject *>(name), about, m_window.get(),
                                       find<QObject>(name)})
-            found = found ? found : o && o->objectName() == name ? o : nullptr;
+            if (!found && o && o->objectName() == name)
+                found = o;
         return found;
     };
     // Twips / 15 in the client areas; neighbouring cells overlap by a pixel.
@@ -340,13 +348,15 @@ void TestMainWindow::step()
         any(2) ? click(find("PickColor")) : QTest::keyClick(tabTo(3), Qt::Key_Space);
         m.pick = true;
         break;
-    case 6:
-        if (const bool table = any(2);
-            find<QAction>(table ? "SGViewer" : "SGEditor")->trigger(), table && m.loaded)
+    case 6: {
+        const bool table = any(2);
+        find<QAction>(table ? "SGViewer" : "SGEditor")->trigger();
+        if (table && m.loaded)
             m.viewerBorders = m.viewerChecked, m.viewerChecked = !m.viewerChecked;
-        else if (!table && m.glyph)
+        if (!table && m.glyph)
             m.editorBorders = !m.editorBorders;
         break;
+    }
     case 7: // About opened, or closed with OK, Enter, Esc or its close box
         if (QPointer<QWidget> about = aboutWindows().value(0); m.about && any(2) && about) {
             if (const int how = any(4); how == 0)
