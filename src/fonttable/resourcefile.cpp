@@ -23,32 +23,6 @@ namespace
 constexpr int OpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr qint64 Alignment = 4096; // a multiple of every disk's logical block size
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ResourceFile", text);
-}
-
-QString systemError(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
-QString nothingSaved()
-{
-    return tr("\n\nNothing was saved; your edits are kept.");
-}
-
-QString maybeIncomplete()
-{
-    return tr("\n\nThe font table in the file may be incomplete. Your edits are kept: choose Save "
-              "again once the problem is solved.");
-}
-
-QString readDropsEdits()
-{
-    return tr(" Choosing Read loads the font table from the file and drops your unsaved edits.");
-}
-
 // Closes the descriptor on every early return; the success paths close it themselves to see
 // the result.
 class Descriptor
@@ -103,43 +77,35 @@ Transfer transferBlock(const Call &call, int fd, Buffer *buffer, qint64 count = 
     return t;
 }
 
-QString transferError(const char *failed, const char *stopped, const QString &path,
-                      const Transfer &t)
+Failure failed(Failure::What what, const QString &path, int error = 0)
 {
-    if (t.error != 0)
-        return tr(failed).arg(path, systemError(t.error));
-    return tr(stopped).arg(path, QString::number(t.done), QString::number(TableSize));
+    Failure f;
+    f.what = what;
+    f.path = path;
+    f.error = error;
+    return f;
 }
 
-QString notRegular(const QString &path, const struct stat &info)
+Failure transferFailure(Failure::What what, const QString &path, const Transfer &t)
 {
-    if (S_ISDIR(info.st_mode))
-        return tr("%1 is a folder, not the game's resource file.").arg(path);
-    return tr("%1 is not a regular file (it is a device, a pipe or a socket), so it is not the "
-              "game's resource file.")
-        .arg(path);
+    Failure f = failed(what, path, t.error);
+    f.done = t.done;
+    f.expected = TableSize;
+    return f;
 }
 
-QString openError(const QString &path, int error, bool writing)
+Failure notRegular(const QString &path, const struct stat &info)
 {
-    if (error == EWOULDBLOCK)
-        return tr("%1 is in use by another program, which holds a lease on it. Close that "
-                  "program, then try again.")
-            .arg(path);
-    const bool refused = error == EACCES || error == EPERM || error == EROFS;
-    const QString text = writing   ? tr("Cannot open %1 for writing: %2.")
-                         : refused ? tr("Cannot write to %1: %2.")
-                                   : tr("Cannot check whether %1 can be written: %2.");
-    return text.arg(path, systemError(error)) +
-           (refused && !writing ? tr("\n\nTessora needs to write to the file to save your edits.")
-                                : QString());
+    Failure f = failed(Failure::NotRegular, path);
+    f.mode = info.st_mode;
+    return f;
 }
 
 // The one spelling of the archive's name in the folder that is a regular file, when the exact
 // name is not: a copy from a system that ignores case may carry another spelling.
 struct Found {
     QByteArray name;
-    QString error;
+    Failure failure;
 };
 
 Found findArchive(const Folder &folder)
@@ -156,34 +122,24 @@ Found findArchive(const Folder &folder)
     }
 
     QList<QByteArray> regular;
-    QStringList problems;
+    Failure problem = failed(Failure::NotFound, displayPath(folder, ResourceName));
     for (const QByteArray &name : names) {
         struct stat info;
         if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             regular << name;
-        else
-            problems << notRegular(displayPath(folder, name), info);
+        else if (problem.what == Failure::NotFound)
+            problem = notRegular(displayPath(folder, name), info);
     }
     if (regular.size() == 1)
         return {regular.front(), {}};
     if (regular.size() > 1) {
-        QStringList paths;
+        problem = failed(Failure::Spellings, folder.display());
         for (const QByteArray &name : regular)
-            paths << displayPath(folder, name);
-        return {{},
-                tr("The folder holds the game's resource file under more than one spelling of its "
-                   "name:\n%1\n\nTessora cannot tell which one the game uses. Rename or move all "
-                   "but that one, then choose Read again.")
-                    .arg(paths.join('\n'))};
+            problem.paths << displayPath(folder, name);
     }
-    if (!problems.isEmpty())
-        return {{}, problems.join("\n\n")};
-    return {{},
-            tr("Cannot find %1.\n\nCopy Tessora into the folder that holds the game's "
-               "san11res.bin, then choose Read again.")
-                .arg(displayPath(folder, ResourceName))};
+    return {{}, problem};
 }
 
 // Whether the block holds what the last Read or Save left there, byte for byte.
@@ -201,24 +157,20 @@ bool sameFile(const struct stat &info, const Archive &archive)
     return info.st_dev == archive.device && info.st_ino == archive.inode;
 }
 
-// Why the archive cannot be saved over as it is now, or an empty string.
-QString changedSince(const QString &path, const struct stat &info, const Archive &archive)
+// Why the archive cannot be saved over as it is now, if it cannot.
+std::optional<Failure> changedSince(const QString &path, const struct stat &info,
+                                    const Archive &archive)
 {
     if (!S_ISREG(info.st_mode))
         return notRegular(path, info);
     if (!sameFile(info, archive))
-        return tr("%1 has been replaced by another file since the font table was read from it "
-                  "(perhaps by the game's updater). Saving now would write your font into a file "
-                  "you have not seen.")
-                   .arg(path) +
-               tr("\n\nYour edits stay in this window; nothing is written into that file.") +
-               readDropsEdits();
-    if (info.st_size != archive.size)
-        return tr("%1 has changed since the font table was read from it: it now holds %2 bytes "
-                  "instead of %3, so the font table may lie elsewhere in it.")
-                   .arg(path, QString::number(qint64(info.st_size)),
-                        QString::number(archive.size)) +
-               readDropsEdits();
+        return failed(Failure::Replaced, path);
+    if (info.st_size != archive.size) {
+        Failure f = failed(Failure::Resized, path);
+        f.size = info.st_size;
+        f.expected = archive.size;
+        return f;
+    }
     return {};
 }
 
@@ -263,51 +215,50 @@ int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
 
 // Reads the block of a regular file of that name into result; false, with nothing read, when
 // there is no such regular file.
-bool readFound(const Folder &folder, const QByteArray &name, const FileCalls &calls,
+bool readFound(const Folder &folder, const QByteArray &name, Access access, const FileCalls &calls,
                ReadResult &result)
 {
     // Made only for a message: a Read that succeeds costs no more than its system calls.
-    auto path = [&] {
-        return displayPath(folder, name);
-    };
-    auto fail = [&](const QString &error) {
-        result.error = error;
+    auto fail = [&](Failure::What what, int error = 0) {
+        result.failure = failed(what, displayPath(folder, name), error);
         return true;
     };
 
     // Opened for reading only, so that a file system with layers copies nothing up and another
     // program's read lease is no obstacle; whether Save could write is asked without opening.
-    if (::faccessat(folder.fd(), name.constData(), W_OK, AT_EACCESS) != 0) {
+    if (access == Access::ToSave &&
+        ::faccessat(folder.fd(), name.constData(), W_OK, AT_EACCESS) != 0) {
         const int error = errno;
         if (error == ENOENT)
             return false;
-        return fail(openError(path(), error, false));
+        return fail(Failure::NotWritable, error);
     }
     const int fd =
         retried([&] { return calls.openat(folder.fd(), name.constData(), O_RDONLY | OpenFlags); });
     const int openFailure = errno;
+    if (fd < 0 && openFailure == ENOENT)
+        return false;
     if (fd < 0)
-        return fail(tr("Cannot open %1: %2.").arg(path(), systemError(openFailure)));
+        return fail(Failure::OpenFailed, openFailure);
     Descriptor file(calls, fd);
     struct stat info;
-    if (calls.fstat(fd, &info) != 0) {
-        const int error = errno;
-        return fail(tr("Cannot check %1: %2.").arg(path(), systemError(error)));
-    }
+    if (calls.fstat(fd, &info) != 0)
+        return fail(Failure::CheckFailed, errno);
     if (!S_ISREG(info.st_mode))
         return false;
-    if (info.st_size < MinimumArchiveSize)
-        return fail(tr("%1 is too short to be the game's resource file: it holds %2 bytes, but "
-                       "the font table ends at byte %3.")
-                        .arg(path(), QString::number(qint64(info.st_size)),
-                             QString::number(MinimumArchiveSize)));
+    if (info.st_size < MinimumArchiveSize) {
+        fail(Failure::TooShort);
+        result.failure.size = info.st_size;
+        result.failure.expected = MinimumArchiveSize;
+        return true;
+    }
 
     Archive &archive = result.archive;
     const Transfer read = transferBlock(calls.pread, fd, archive.base.data());
-    if (read.done < TableSize)
-        return fail(transferError("Reading the font table from %1 failed: %2.",
-                                  "Reading the font table from %1 stopped after %2 of %3 bytes.",
-                                  path(), read));
+    if (read.done < TableSize) {
+        result.failure = transferFailure(Failure::ReadFailed, displayPath(folder, name), read);
+        return true;
+    }
     archive.name = name;
     archive.device = info.st_dev;
     archive.inode = info.st_ino;
@@ -320,10 +271,8 @@ bool readFound(const Folder &folder, const QByteArray &name, const FileCalls &ca
 Folder::Folder(const QByteArray &path)
     : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    const int error = errno;
+    m_error = m_fd < 0 ? errno : 0;
     m_display = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path)));
-    if (m_fd < 0)
-        m_error = tr("Cannot open the folder %1: %2.").arg(m_display, systemError(error));
 }
 
 Folder::~Folder()
@@ -363,27 +312,29 @@ QString displayPath(const Folder &folder, const QByteArray &name)
 ReadResult readBlock(const Folder &folder, const FileCalls &calls)
 {
     ReadResult result;
-    result.error = folder.error();
-    if (!result.error.isEmpty() || readFound(folder, ResourceName, calls, result))
+    if (folder.error())
+        result.failure = failed(Failure::FolderUnavailable, folder.display(), folder.error());
+    if (!result.ok() || readFound(folder, ResourceName, Access::ToSave, calls, result))
         return result;
     const Found found = findArchive(folder);
-    result.error = found.error;
-    if (found.error.isEmpty() && !readFound(folder, found.name, calls, result))
-        result.error = tr("%1 changed while Tessora was looking at it. Try again.")
-                           .arg(displayPath(folder, found.name));
+    result.failure = found.failure;
+    if (result.ok() && !readFound(folder, found.name, Access::ToSave, calls, result))
+        result.failure = failed(Failure::Vanished, displayPath(folder, found.name));
     return result;
 }
 
-ReadResult readBlock(const Folder &folder, const QByteArray &name, const FileCalls &calls)
+ReadResult readBlock(const Folder &folder, const QByteArray &name, Access access,
+                     const FileCalls &calls)
 {
     ReadResult result;
-    result.error = folder.error();
-    if (!result.error.isEmpty() || readFound(folder, name, calls, result))
+    if (folder.error())
+        result.failure = failed(Failure::FolderUnavailable, folder.display(), folder.error());
+    if (!result.ok() || readFound(folder, name, access, calls, result))
         return result;
     struct stat info;
-    result.error = ::fstatat(folder.fd(), name.constData(), &info, 0) == 0
-                       ? notRegular(displayPath(folder, name), info)
-                       : tr("Cannot find %1.").arg(displayPath(folder, name));
+    result.failure = ::fstatat(folder.fd(), name.constData(), &info, 0) == 0
+                         ? notRegular(displayPath(folder, name), info)
+                         : failed(Failure::NotFound, displayPath(folder, name));
     return result;
 }
 
@@ -398,9 +349,13 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     WriteResult result;
     const QString path = displayPath(folder, archive.name);
     const char *name = archive.name.constData();
-    auto refuse = [&](const QString &why) {
-        result.error = why + nothingSaved();
+    auto refuse = [&](const Failure &why, Failure::Written written = Failure::Nothing) {
+        result.failure = why;
+        result.failure.written = written;
         return result;
+    };
+    auto fail = [&](Failure::What what, int error = 0) {
+        return refuse(failed(what, path, error), Failure::Partly);
     };
 
     // The type is checked before the file is opened for writing: a device, a pipe or a socket
@@ -408,23 +363,24 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     struct stat info;
     if (::fstatat(folder.fd(), name, &info, 0) != 0) {
         const int error = errno;
-        return refuse(error == ENOENT ? tr("Cannot find %1 any more.").arg(path)
-                                      : tr("Cannot check %1: %2.").arg(path, systemError(error)));
+        return refuse(error == ENOENT ? failed(Failure::Gone, path)
+                                      : failed(Failure::CheckFailed, path, error));
     }
-    if (const QString changed = changedSince(path, info, archive); !changed.isEmpty())
-        return refuse(changed);
+    if (const auto changed = changedSince(path, info, archive))
+        return refuse(*changed);
 
     const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDWR | OpenFlags); });
     const int openFailure = errno;
-    if (fd < 0)
-        return refuse(openError(path, openFailure, true));
-    Descriptor file(calls, fd);
-    if (calls.fstat(fd, &info) != 0) {
-        const int error = errno;
-        return refuse(tr("Cannot check %1: %2.").arg(path, systemError(error)));
+    if (fd < 0) {
+        Failure f = failed(Failure::OpenFailed, path, openFailure);
+        f.writing = true;
+        return refuse(f);
     }
-    if (const QString changed = changedSince(path, info, archive); !changed.isEmpty())
-        return refuse(changed);
+    Descriptor file(calls, fd);
+    if (calls.fstat(fd, &info) != 0)
+        return refuse(failed(Failure::CheckFailed, path, errno));
+    if (const auto changed = changedSince(path, info, archive))
+        return refuse(*changed);
 
     // One writer at a time: a second Tessora saving the same archive at the same moment is
     // refused instead of mixing its bytes in, and is told afterwards that the table changed.
@@ -433,26 +389,15 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     lock.l_whence = SEEK_SET;
     lock.l_start = TableOffset;
     lock.l_len = TableSize;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        const int error = errno;
-        return refuse(tr("%1 is in use: another program is writing to its font table (%2). "
-                         "Try again in a moment.")
-                          .arg(path, systemError(error)));
-    }
+    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
+        return refuse(failed(Failure::Locked, path, errno));
 
     FontTable current;
     const Transfer check = transferBlock(calls.pread, fd, current.data());
     if (check.done < TableSize)
-        return refuse(transferError("Reading the font table from %1 failed: %2.",
-                                    "Reading the font table from %1 stopped after %2 of %3 bytes.",
-                                    path, check));
+        return refuse(transferFailure(Failure::ReadFailed, path, check));
     if (!untouchedSince(current, archive))
-        return refuse(tr("The font table in %1 has been changed by another program, or by another "
-                         "Tessora window, since it was read. Saving now would undo that change.")
-                          .arg(path) +
-                      tr("\n\nYour edits stay in this window; nothing is written over the other "
-                         "change.") +
-                      readDropsEdits());
+        return refuse(failed(Failure::Changed, path));
 
     // Space first: filling a hole of a sparse archive needs new blocks, and a disk that has none
     // must refuse before a byte is written. File systems without the call are written as before.
@@ -460,21 +405,17 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
         retried([&] { return calls.fallocate(fd, FALLOC_FL_KEEP_SIZE, TableOffset, TableSize); });
     const int reserveFailure = errno;
     if (reserved != 0 && (reserveFailure == ENOSPC || reserveFailure == EDQUOT))
-        return refuse(tr("There is no room on the disk holding %1 for the font table: %2.")
-                          .arg(path, systemError(reserveFailure)));
+        return refuse(failed(Failure::NoRoom, path, reserveFailure));
 
     const Transfer written = transferBlock(calls.pwrite, fd, table.data());
     if (written.done < TableSize) {
-        const QString failed = transferError(
-            "Writing the font table to %1 failed: %2.",
-            "Writing the font table to %1 stopped after %2 of %3 bytes.", path, written);
+        const Failure f = transferFailure(Failure::WriteFailed, path, written);
         if (written.done == 0)
-            return refuse(failed);
+            return refuse(f);
         if (transferBlock(calls.pwrite, fd, archive.base.data(), written.done).done == written.done)
-            return refuse(failed + tr("\n\nThe bytes already written were put back as they were."));
+            return refuse(f, Failure::PutBack);
         archive.attempted = table;
-        result.error = failed + maybeIncomplete();
-        return result;
+        return refuse(f, Failure::Partly);
     }
     // From here on the block holds the table, or what is left of it if the disk lets it down.
     archive.attempted = table;
@@ -483,48 +424,26 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
         const int error = errno;
         // A later Read then shows what the disk holds, not this unsaved edit.
         dropCachedPages(fd);
-        result.error = tr("Flushing the font table to the disk holding %1 failed: %2.")
-                           .arg(path, systemError(error)) +
-                       maybeIncomplete();
-        return result;
+        return fail(Failure::FlushFailed, error);
     }
 
     FontTable onDisk;
-    if (const int error = readFromDisk(fd, onDisk, calls)) {
-        result.error =
-            (error > 0 ? tr("Reading back the font table from %1 failed: %2.")
-                             .arg(path, systemError(error))
-                       : tr("Reading back the font table from %1 stopped short.").arg(path)) +
-            maybeIncomplete();
-        return result;
-    }
-    if (onDisk != table) {
-        result.error =
-            tr("The font table read back from %1 differs from what was written.").arg(path) +
-            maybeIncomplete();
-        return result;
-    }
+    if (const int error = readFromDisk(fd, onDisk, calls))
+        return fail(Failure::ReadBackFailed, std::max(error, 0));
+    if (onDisk != table)
+        return fail(Failure::ReadBackDiffers);
     archive.base = table;
     archive.attempted.reset();
 
     // Another program may have cut the file short between the checks and the write, which then
     // grew it back; that is never passed over in silence.
-    if (calls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != archive.size) {
-        result.error = tr("The length of %1 changed while the font table was being saved: another "
-                          "program truncated or extended it. Check the file, or restore it from "
-                          "your backup.")
-                           .arg(path) +
-                       maybeIncomplete();
-        return result;
-    }
+    if (calls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != archive.size)
+        return fail(Failure::LengthChanged);
 
     // Linux releases the descriptor even when close reports EINTR, so it is never retried.
     const int closed = calls.close(file.release()) == 0 ? 0 : errno;
-    if (closed != 0 && closed != EINTR) {
-        result.error =
-            tr("Closing %1 failed: %2.").arg(path, systemError(closed)) + maybeIncomplete();
-        return result;
-    }
+    if (closed != 0 && closed != EINTR)
+        return fail(Failure::CloseFailed, closed);
     return result;
 }
 

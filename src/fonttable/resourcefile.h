@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -15,9 +16,10 @@
 
 // Reading and writing the font block in place in the game's archive. The archive is the user's
 // only copy of their game data, so it is opened only if it is an existing regular file, never
-// created, grown or truncated, and every failure is reported with a readable text instead of
-// being ignored. A Save writes only over the font table that the last Read (or Save) left there:
-// the archive must be the same file, of the same length, with the same bytes in the block.
+// created, grown or truncated, and every failure is reported, as a Failure that each front end
+// words for its users, instead of being ignored. A Save writes only over the font table that the
+// last Read (or Save) left there: the archive must be the same file, of the same length, with the
+// same bytes in the block.
 namespace fonttable
 {
 
@@ -53,12 +55,57 @@ public:
 
     int fd() const { return m_fd; }
     QString display() const { return m_display; } // for messages only
-    QString error() const { return m_error; }     // empty when the folder is open
+    int error() const { return m_error; }         // the errno of opening it; 0 when it is open
 
 private:
     int m_fd = -1;
     QString m_display;
-    QString m_error;
+    int m_error = 0;
+};
+
+// What went wrong with the archive, as data: the window and tessora-png each put it in words
+// that fit where they are shown.
+struct Failure {
+    enum What {
+        None,
+        FolderUnavailable, // the folder itself cannot be opened
+        NotFound,
+        Spellings,   // more than one spelling of the archive's name; paths lists them
+        NotRegular,  // a folder, device, pipe or socket; mode tells which
+        NotWritable, // Read: asking whether the file could be written failed with error
+        OpenFailed,  // writing tells which way it was opened
+        CheckFailed, // fstat
+        TooShort,    // size bytes, expected at least
+        ReadFailed,  // error, or stopped after done bytes when error is 0
+        Vanished,    // changed while it was looked at: there a moment ago, now not
+        Gone,        // Save: the file the Read found is not there any more
+        Replaced,    // another file (device and inode) since the Read
+        Resized,     // size bytes now, expected at the Read
+        Locked,      // another program holds a lock on the block
+        Changed,     // the block differs from what the Read found
+        NoRoom,      // reserving the block's space failed with error
+        WriteFailed, // error, or stopped after done bytes when error is 0
+        FlushFailed,
+        ReadBackFailed, // error, or stopped short when error is 0
+        ReadBackDiffers,
+        LengthChanged, // while the table was being written
+        CloseFailed,
+    };
+    // How much of the archive a failed Save changed.
+    enum Written {
+        Nothing, // the archive is as it was
+        PutBack, // bytes were written, then the old ones put back
+        Partly,  // the block may hold a mix of the old and the new table
+    };
+
+    What what = None;
+    QString path; // the file, as messages show it
+    int error = 0;
+    qint64 done = 0, size = 0, expected = 0;
+    mode_t mode = 0;
+    bool writing = false;
+    QStringList paths;
+    Written written = Nothing;
 };
 
 // Which file a Read found, and what it held: a Save writes only over exactly that.
@@ -73,26 +120,30 @@ struct Archive {
 };
 
 struct ReadResult {
-    QString error; // empty on success
+    Failure failure;
     Archive archive;
 
-    bool ok() const { return error.isEmpty(); }
+    bool ok() const { return failure.what == Failure::None; }
 };
 
 struct WriteResult {
-    QString error; // empty when the block is on the disk and reads back as written
+    Failure failure; // None when the block is on the disk and reads back as written
 
-    bool ok() const { return error.isEmpty(); }
+    bool ok() const { return failure.what == Failure::None; }
 };
 
 // The path of a file in the folder, as messages show it.
 QString displayPath(const Folder &folder, const QByteArray &name);
 
+// Whether a Read asks first that the archive could be written, as it must be for a later Save.
+enum class Access { ToSave, ReadOnly };
+
 // Opens the archive for reading only, after checking that it is a regular file that could be
 // written, and reads the block.
 ReadResult readBlock(const Folder &folder, const FileCalls &calls = {});
 // The same for a file of any name, such as a copy of the archive.
-ReadResult readBlock(const Folder &folder, const QByteArray &name, const FileCalls &calls = {});
+ReadResult readBlock(const Folder &folder, const QByteArray &name, Access access = Access::ToSave,
+                     const FileCalls &calls = {});
 
 // Writes the table over the archive's block, under a lock, after checking that the archive is
 // still what the Read found; then flushes it and compares what the disk holds. On success

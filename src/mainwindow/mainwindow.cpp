@@ -4,6 +4,7 @@
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/picturecell.h"
 #include "mainwindow/pixeleditor.h"
+#include "mainwindow/storagemessage.h"
 #include "mainwindow/units.h"
 
 #include <QApplication>
@@ -199,7 +200,7 @@ void MainWindow::read()
 {
     ReadResult result = readBlock(m_folder, m_fileCalls);
     if (!result.ok()) {
-        showMessage(result.error);
+        showMessage(storageMessage(result.failure, false));
         return;
     }
     m_state.FontTable = result.archive.base;
@@ -229,7 +230,7 @@ void MainWindow::save()
     const WriteResult result =
         writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls);
     if (!result.ok())
-        showMessage(result.error);
+        showMessage(storageMessage(result.failure, true));
 }
 
 void MainWindow::loadGlyph(int glyph)

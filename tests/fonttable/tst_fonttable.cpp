@@ -1,4 +1,5 @@
 #include "fonttable/resourcefile.h"
+#include "mainwindow/storagemessage.h"
 
 #include "support/support.h"
 
@@ -104,7 +105,7 @@ void TestFontTable::theArchiveIsFoundBesideTheProgram()
     const QByteArray game = dir.path;
     auto found = [](const QByteArray &command) {
         const ReadResult read = readBlock(Folder::ofProgram(command.constData()));
-        return read.ok() ? QString(read.archive.name) : read.error;
+        return read.ok() ? QString(read.archive.name) : storageMessage(read.failure, false);
     };
     createArchive(QFile::encodeName(dir.top.path()) + "/san11res.bin", {});
     // Started through a link placed in the game's folder, or found through PATH, the program
@@ -126,7 +127,8 @@ void TestFontTable::theArchiveIsFoundBesideTheProgram()
     QVERIFY(::unlink(game + "/san11res.bin") == 0);
     createArchive(game + "/san11res.bin", {});
     QCOMPARE(found(game + "/x"), "san11res.bin");
-    QVERIFY(Folder("/nonexistent").error().contains("/nonexistent"));
+    QVERIFY(
+        storageMessage(readBlock(Folder("/nonexistent")).failure, false).contains("/nonexistent"));
 }
 
 // Every way a Read or a Save can meet an archive or a disk: what the command says, and what the
@@ -135,54 +137,57 @@ void TestFontTable::theArchiveIsFoundBesideTheProgram()
 void TestFontTable::readAndSave()
 {
     constexpr qint64 Size = MinimumArchiveSize + 5000;
+    enum Command { Read, Export, Save }; // Export: a Read that needs no write access
     struct Case {
         const char *name;
-        bool save;    // else a Read
+        Command command;
         QString file; // what became of the archive since the last Read
         Fault fault;
         QString says; // empty: the command succeeds
         int written;  // bytes of the new table that reach the file; -1: not known
     } cases[] = {
         // clang-format off
-        {"read", false, "", {}, "", 0},
-        {"read, missing", false, "removed", {}, "Cannot find", 0},
-        {"read, a folder", false, "folder", {}, "is a folder", 0},
-        {"read, a pipe", false, "fifo", {}, "not a regular file", 0},
-        {"read, empty", false, "empty", {}, "too short", 0},
-        {"read, a byte short", false, "short", {}, "too short", 0},
-        {"read, read-only", false, "read-only", {}, "Permission denied.\n\nTessora needs", 0},
-        {"read, leased", false, "leased", {}, "", 0},
-        {"read fails", false, "", {.reads = {-EIO}}, "Input/output error", 0},
-        {"read stops early", false, "", {.reads = {6144, 0}}, "stopped after 6144 of 12288", 0},
-        {"save", true, "", {}, "", TableSize},
-        {"save, interrupted once", true, "", {.writes = {-EINTR, Real}}, "", TableSize},
-        {"save, no room to reserve", true, "", {.reserve = ENOSPC}, "No space left", 0},
-        {"save, no reserving here", true, "", {.reserve = EOPNOTSUPP}, "", TableSize},
-        {"save, no direct reads here", true, "", {.direct = EINVAL}, "", TableSize},
-        {"save, removed", true, "removed", {}, "Cannot find", 0},
-        {"save, a folder", true, "folder", {}, "is a folder", 0},
-        {"save, a pipe", true, "fifo", {}, "not a regular file", 0},
-        {"save, grown", true, "grown", {}, "has changed", 0},
-        {"save, shrunk", true, "short", {}, "has changed", 0},
-        {"save, replaced", true, "replaced", {}, "replaced", 0},
-        {"save, changed by another", true, "changed", {}, "changed by another program", 0},
-        {"save, locked", true, "locked", {}, "is in use", 0},
-        {"save, leased", true, "leased", {}, "lease", 0},
-        {"save, read-only", true, "read-only", {}, "Permission denied", 0},
-        {"save, past the size limit", true, "limited", {}, "File too large", 0},
-        {"write fails", true, "", {.writes = {-EIO}}, "Input/output error", 0},
-        {"disk full, put back", true, "", {.writes = {100, -ENOSPC, Real}}, "were put back", 0},
-        {"write stops early", true, "", {.writes = {6144, 0}}, "stopped after 6144 of 12288", 6144},
-        {"truncated meanwhile", true, "", {.writes = {Cut, Real}}, "length of", -1},
-        {"flush fails", true, "", {.flush = EIO}, "Flushing", TableSize},
-        {"read-back fails", true, "", {.reads = {Real, -EIO}}, "Reading back", TableSize},
-        {"read-back differs", true, "", {.reads = {Real, Flip}}, "differs", TableSize},
-        {"close fails", true, "", {.close = EIO}, "Closing", TableSize},
+        {"read", Read, "", {}, "", 0},
+        {"read, missing", Read, "removed", {}, "Cannot find", 0},
+        {"read, a folder", Read, "folder", {}, "is a folder", 0},
+        {"read, a pipe", Read, "fifo", {}, "not a regular file", 0},
+        {"read, empty", Read, "empty", {}, "too short", 0},
+        {"read, a byte short", Read, "short", {}, "too short", 0},
+        {"read, read-only", Read, "read-only", {}, "Permission denied.\n\nTessora needs", 0},
+        {"read, leased", Read, "leased", {}, "", 0},
+        {"read to export, read-only", Export, "read-only", {}, "", 0},
+        {"read fails", Read, "", {.reads = {-EIO}}, "Input/output error", 0},
+        {"read stops early", Read, "", {.reads = {6144, 0}}, "stopped after 6144 of 12288", 0},
+        {"save", Save, "", {}, "", TableSize},
+        {"save, interrupted once", Save, "", {.writes = {-EINTR, Real}}, "", TableSize},
+        {"save, no room to reserve", Save, "", {.reserve = ENOSPC}, "No space left", 0},
+        {"save, no reserving here", Save, "", {.reserve = EOPNOTSUPP}, "", TableSize},
+        {"save, no direct reads here", Save, "", {.direct = EINVAL}, "", TableSize},
+        {"save, removed", Save, "removed", {}, "Cannot find", 0},
+        {"save, a folder", Save, "folder", {}, "is a folder", 0},
+        {"save, a pipe", Save, "fifo", {}, "not a regular file", 0},
+        {"save, grown", Save, "grown", {}, "has changed", 0},
+        {"save, shrunk", Save, "short", {}, "has changed", 0},
+        {"save, replaced", Save, "replaced", {}, "replaced", 0},
+        {"save, changed by another", Save, "changed", {}, "changed by another program", 0},
+        {"save, locked", Save, "locked", {}, "is in use", 0},
+        {"save, leased", Save, "leased", {}, "lease", 0},
+        {"save, read-only", Save, "read-only", {}, "Permission denied", 0},
+        {"save, past the size limit", Save, "limited", {}, "File too large", 0},
+        {"write fails", Save, "", {.writes = {-EIO}}, "Input/output error", 0},
+        {"disk full, put back", Save, "", {.writes = {100, -ENOSPC, Real}}, "were put back", 0},
+        {"write stops early", Save, "", {.writes = {6144, 0}}, "stopped after 6144 of 12288", 6144},
+        {"truncated meanwhile", Save, "", {.writes = {Cut, Real}}, "length of", -1},
+        {"flush fails", Save, "", {.flush = EIO}, "Flushing", TableSize},
+        {"read-back fails", Save, "", {.reads = {Real, -EIO}}, "Reading back", TableSize},
+        {"read-back differs", Save, "", {.reads = {Real, Flip}}, "differs", TableSize},
+        {"close fails", Save, "", {.close = EIO}, "Closing", TableSize},
         // clang-format on
     };
     std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file
     const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY}, limited = {1 << 20, RLIM_INFINITY};
-    for (const auto &[name, save, file, fault, says, written] : cases) {
+    for (const auto &[name, command, file, fault, says, written] : cases) {
+        const bool save = command == Save;
         const AwkwardFolder awkward;
         const QByteArray dir = awkward.path, path = dir + '/' + ResourceName;
         const Folder folder(dir);
@@ -215,9 +220,13 @@ void TestFontTable::readAndSave()
         QVERIFY(file != "limited" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
         const Snapshot start = Snapshot::of(path);
 
-        const ReadResult read = save ? ReadResult{} : readBlock(folder, faulty(fault));
-        const QString error =
-            save ? writeBlock(folder, before.archive, edited, faulty(fault)).error : read.error;
+        const ReadResult read =
+            save              ? ReadResult{}
+            : command == Read ? readBlock(folder, faulty(fault))
+                              : readBlock(folder, ResourceName, Access::ReadOnly, faulty(fault));
+        const QString error = storageMessage(
+            save ? writeBlock(folder, before.archive, edited, faulty(fault)).failure : read.failure,
+            save);
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
         ::close(other);
         ::close(leased);

@@ -1,100 +1,263 @@
 #include "support/support.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QTest>
 
+#include <zlib.h>
+
 using namespace testsupport;
+
+namespace
+{
+
+QByteArray be32(quint32 value)
+{
+    return QByteArray(4, '\0') + char(value >> 24) + char(value >> 16) + char(value >> 8) +
+           char(value);
+}
+
+QByteArray chunk(const char *type, const QByteArray &data)
+{
+    const QByteArray body = type + data;
+    return be32(quint32(data.size())).right(4) + body +
+           be32(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.data()), uInt(body.size()))))
+               .right(4);
+}
+
+// A PNG as other programs write them, chunk by chunk: each pixel of the table as the samples
+// the function gives it, unfiltered.
+template <typename Samples>
+QByteArray png(const FontTable &table, int depth, int type, const QByteArray &chunks,
+               Samples samples, int width = 128, int height = 96)
+{
+    QByteArray rows;
+    for (int y = 0; y < 96; ++y) {
+        rows += '\0';
+        for (int x = 0; x < 128; ++x)
+            rows += samples(table.byte(128 * y + x + 1), x, y);
+    }
+    const QByteArray header = be32(width).right(4) + be32(height).right(4) + char(depth) +
+                              char(type) + QByteArray(3, '\0');
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunks +
+           chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
+}
+
+QByteArray rgb(quint8 level, int, int)
+{
+    return QByteArray(3, char(level));
+}
+
+// A colour profile as Qt makes it; a gray one from its red curve.
+QByteArray profile(QColorSpace::NamedColorSpace space, bool gray = false)
+{
+    QByteArray icc = QColorSpace(space).iccProfile();
+    if (gray)
+        icc.replace(16, 4, "GRAY").replace("rTRC", "kTRC");
+    return chunk("iCCP", QByteArray("icc\0\0", 5) + qCompress(icc).mid(4));
+}
+
+} // namespace
 
 class TestTessoraPng : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void roundTrips();
-    void refusals();
+    void imports();
+    void exports();
 
 private:
-    // Runs the tool; returns its exit code and what it wrote to standard error.
-    std::pair<int, QString> run(const QStringList &arguments)
+    // Runs the tool with each argument's \0nnn escapes made bytes, as a shell passes a name
+    // that is not UTF-8; returns its exit code and what it wrote to standard error and output.
+    std::tuple<int, QString, QString> run(const QStringList &arguments)
     {
         QProcess tool;
-        tool.start(TESSORA_PNG, arguments);
+        tool.start("/bin/sh", QStringList{"-c",
+                                          "for a; do shift; set -- \"$@\" \"$(printf %b \"$a\")\"; "
+                                          "done; exec " TESSORA_PNG " \"$@\"",
+                                          "sh"} +
+                                  arguments);
         tool.waitForFinished();
         return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
-                QString::fromLocal8Bit(tool.readAllStandardError())};
+                QString::fromLocal8Bit(tool.readAllStandardError()),
+                QString::fromLocal8Bit(tool.readAllStandardOutput())};
     }
     QString in(const char *name) const { return m_dir.filePath(name); }
+    // The name as the file system holds it.
+    QByteArray path(const char *name) const
+    {
+        return QFile::encodeName(in(name)).replace("\\0351", "\xe9");
+    }
+    void save(const char *name, const QByteArray &bytes)
+    {
+        const int fd = ::open(path(name), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(::write(fd, bytes.data(), bytes.size()) == bytes.size() && ::close(fd) == 0);
+    }
 
     QTemporaryDir m_dir;
 };
 
-void TestTessoraPng::roundTrips()
+// Images as image editors save them, each imported exactly or refused with one line that names
+// the file and says what to do, before the archive is touched.
+void TestTessoraPng::imports()
+{
+    const QByteArray archive = QFile::encodeName(in("copy.bin")); // an archive of any name
+    const FontTable table = makeTable(), other = makeTable(1);
+    createArchive(archive, other);
+    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
+    auto gray = [](quint8 level, int, int) {
+        return QByteArray(1, char(level));
+    };
+    const QByteArray palette = chunk("PLTE", QByteArray::fromHex("000000808080ffffff"));
+    const struct {
+        const char *name;
+        QByteArray image; // empty: made by QImage from the table below
+        const char *says; // empty: imported exactly
+    } cases[] = {
+        {"gray.png", {}, ""},
+        {"rgb.png", {}, ""},
+        {"indexed.png", {}, ""},
+        {"deep.png",
+         png(table, 16, 2, {},
+             [](quint8 v, int, int) { // to the nearest level
+                 const int sample = std::max(0, v * 257 - 128);
+                 return (QByteArray(1, char(sample >> 8)) + char(sample)).repeated(3);
+             }),
+         ""},
+        {"gamma.png", png(table, 8, 2, chunk("gAMA", be32(45455).right(4)), rgb), ""},
+        {"adobe.png", png(table, 8, 2, profile(QColorSpace::AdobeRgb), rgb), ""},
+        {"srgb.png",
+         png(table, 8, 6, profile(QColorSpace::SRgb),
+             [](quint8 v, int, int) { return QByteArray(3, char(v)) + '\xff'; }),
+         ""},
+        {"f\\0351nt.png", png(table, 8, 0, {}, gray), ""},
+        {"linear.png", png(table, 8, 2, chunk("gAMA", be32(100000).right(4)), rgb), "linear light"},
+        {"linearicc.png", png(table, 8, 0, profile(QColorSpace::SRgbLinear, true), gray),
+         "linear light"},
+        {"prophoto.png", png(table, 8, 2, profile(QColorSpace::ProPhotoRgb), rgb), "gamma 1.8"},
+        {"past.png",
+         png(table, 8, 3, palette, [](quint8 v, int, int) { return QByteArray(1, char(v % 4)); }),
+         "(2, 0) is colour 3 of a palette of 3"},
+        {"keyed.png",
+         png(table, 8, 0, chunk("tRNS", QByteArray::fromHex("00") + char(table.byte(2))), gray),
+         "(1, 0) is transparent: flatten"},
+        {"huge.png", png(table, 8, 0, {}, gray, 100000, 100000), "100000 x 100000 pixels"},
+        {"coloured.png",
+         png(table, 8, 2, {},
+             [](quint8 v, int x, int y) {
+                 return x == 3 && y == 4 ? QByteArray("\1\2\3") : QByteArray(3, char(v));
+             }),
+         "(3, 4) is not gray: convert"},
+        {"halfclear.png",
+         png(table, 8, 4, {},
+             [](quint8 v, int x, int y) {
+                 return QByteArray(1, char(v)) + (x == 3 && y == 4 ? '\x80' : '\xff');
+             }),
+         "(3, 4) is not fully opaque"},
+        {"wide.png", png(table, 8, 0, {}, gray, 130, 96), "130 x 96"},
+        {"text.png", "not an image", "not a PNG"},
+        {"damaged.png", png(table, 8, 0, {}, gray).left(300), "damaged"},
+        {"missing.png", {}, "No such file"},
+    };
+    QImage image(128, 96, QImage::Format_Grayscale8);
+    for (int i = 0; i < TableSize; ++i)
+        image.scanLine(i / 128)[i % 128] = table.byte(i + 1);
+    QVERIFY(image.save(in("gray.png")) &&
+            image.convertToFormat(QImage::Format_RGB32).save(in("rgb.png")) &&
+            image.convertToFormat(QImage::Format_Indexed8).save(in("indexed.png")));
+    int differ = 0;
+    for (int i = 1; i <= TableSize; ++i)
+        differ += table.byte(i) != other.byte(i);
+    for (const auto &[name, bytes, says] : cases) {
+        if (!bytes.isEmpty())
+            save(name, bytes);
+        const int fd = ::open(archive, O_WRONLY); // the other table back in, by plain file I/O
+        QVERIFY(::pwrite(fd, other.data(), 12'288, 525'359'447) == 12'288 && ::close(fd) == 0);
+        const Snapshot before = Snapshot::of(archive);
+        const QStringList files = QDir(m_dir.path()).entryList();
+        const auto [code, error, output] = run({"import", in(name), archive});
+        const QString row = QString("%1: %2").arg(name, error + output);
+        if (*says == '\0') {
+            QVERIFY2(code == 0 && error.isEmpty(), qPrintable(row));
+            QVERIFY2(output.contains(QString("%1 of its 12288 bytes changed").arg(differ)),
+                     qPrintable(row));
+            QVERIFY2(Snapshot::of(archive) == Snapshot::archive(table), qPrintable(row));
+            continue;
+        }
+        QVERIFY2(code == 1 && error.count('\n') == 1 && error.contains(name) &&
+                     error.contains(says),
+                 qPrintable(row));
+        QVERIFY2(!error.contains("Save") && !error.contains("window") && !error.contains("Tessora"),
+                 qPrintable(row));
+        QVERIFY(Snapshot::of(archive) == before && QDir(m_dir.path()).entryList() == files);
+    }
+    // The same table twice: the second time there is nothing to write.
+    for (const char *says : {"bytes changed", "nothing was written"}) {
+        const auto [code, error, output] = run({"import", in("gray.png"), archive});
+        QVERIFY2(code == 0 && output.contains(says), qPrintable(error + output));
+    }
+    QVERIFY(Snapshot::of(archive) == Snapshot::archive(table));
+    QCOMPARE(std::get<0>(run({"import", in("gray.png")})), 2);
+    QCOMPARE(std::get<0>(run({"--help"})), 0);
+}
+
+// Export writes a new file or replaces a PNG image whole, from an archive it only reads; anything
+// else at the path is left as it was.
+void TestTessoraPng::exports()
 {
     const FontTable table = makeTable();
     const QByteArray archive = QFile::encodeName(in(ResourceName));
     createArchive(archive, table);
-    QCOMPARE(run({"export", archive, in("font.png")}), std::pair(0, QString()));
-    const QImage exported(in("font.png"));
-    QVERIFY(exported.format() == QImage::Format_Grayscale8 && exported.size() == QSize(128, 96));
-    for (int i = 0; i < TableSize; ++i)
-        QCOMPARE(qGray(exported.pixel(i % 128, i / 128)), int(table.byte(i + 1)));
-    // Back with one pixel changed, as image editors save it: gray, RGB, a palette, 16 bits.
-    for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB32,
-                                  QImage::Format_Indexed8, QImage::Format_Grayscale16}) {
-        QImage edited = exported.convertToFormat(QImage::Format_RGB32);
-        edited.setPixel(5, 7, qRgb(200, 200, 200));
-        QVERIFY(edited.convertToFormat(format).save(in("edited.png")));
-        QCOMPARE(run({"import", in("edited.png"), archive}), std::pair(0, QString()));
-        FontTable expected = table;
-        expected.setByte(128 * 7 + 5 + 1, 200);
-        QVERIFY(Snapshot::of(archive) == Snapshot::archive(expected));
-    }
-    QCOMPARE(run({"--help"}).first, 0);
-}
-
-// Each refused before the archive is touched, with one line naming the file and the problem.
-void TestTessoraPng::refusals()
-{
-    const QByteArray archive = QFile::encodeName(in("copy.bin")); // an archive of any name
-    createArchive(archive, makeTable());
-    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
-    QImage gray(128, 96, QImage::Format_ARGB32), coloured, transparent;
-    gray.fill(qRgb(90, 90, 90));
-    (coloured = gray).setPixel(3, 4, qRgb(90, 91, 90));
-    (transparent = gray).setPixel(3, 4, qRgba(90, 90, 90, 254));
-    QVERIFY(gray.save(in("gray.png")) && gray.copy(0, 0, 130, 96).save(in("wide.png")) &&
-            coloured.save(in("coloured.png")) && transparent.save(in("transparent.png")));
-    QFile whole(in("gray.png")), text(in("text.png")), damaged(in("damaged.png"));
-    QVERIFY(whole.open(QIODevice::ReadOnly) && text.open(QIODevice::WriteOnly) &&
-            damaged.open(QIODevice::WriteOnly) && text.write("not an image") > 0 &&
-            damaged.write(whole.read(whole.size() / 2)) > 0 && damaged.flush());
+    QVERIFY(QDir().mkpath(in("other")) && QDir().mkpath(in("folder")));
+    createArchive(QFile::encodeName(in("other/san11res.bin")), makeTable(1));
+    save("old.png", png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
+    QVERIFY(::mkfifo(path("fifo"), 0644) == 0 && ::symlink(archive, path("link.png")) == 0 &&
+            ::symlink("nowhere.png", path("dangling.png")) == 0);
     const struct {
         QStringList arguments;
-        const char *file;
+        const char *file; // the one named; empty: the export succeeds
         const char *says;
     } cases[] = {
-        {{"import", in("wide.png"), archive}, "wide.png", "130 x 96"},
-        {{"import", in("coloured.png"), archive}, "coloured.png", "(3, 4) is not gray"},
-        {{"import", in("transparent.png"), archive}, "transparent.png", "(3, 4) is not fully"},
-        {{"import", in("text.png"), archive}, "text.png", "not a PNG"},
-        {{"import", in("damaged.png"), archive}, "damaged.png", "damaged"},
-        {{"import", in("missing.png"), archive}, "missing.png", "No such file"},
-        {{"import", in("gray.png"), in("missing.bin")}, "missing.bin", "Cannot find"},
-        {{"import", in("gray.png"), in("short.bin")}, "short.bin", "too short"},
-        {{"export", in("missing.bin"), in("new.png")}, "missing.bin", "Cannot find"},
-        {{"export", archive, in("nowhere/new.png")}, "new.png", "No such file"},
-        {{"import", in("gray.png")}, "usage", "usage"},
+        {{in(ResourceName), in("f\\0351nt.png")}, "", ""},
+        {{in(ResourceName), in("old.png")}, "", ""},
+        {{in(ResourceName), in(ResourceName)}, ResourceName, "the archive itself"},
+        {{in(ResourceName), in("link.png")}, "link.png", "the archive itself"},
+        {{in(ResourceName), in("other/san11res.bin")}, "other/san11res.bin", "not a PNG image"},
+        {{in(ResourceName), in("folder")}, "folder", "is a folder"},
+        {{in(ResourceName), in("fifo")}, "fifo", "not a regular file"},
+        {{in(ResourceName), in("dangling.png")}, "dangling.png", "does not exist"},
+        {{in(ResourceName), in("nowhere/new.png")}, "new.png", "No such file"},
+        {{in("missing.bin"), in("new.png")}, "missing.bin", "no such file"},
+        {{in("short.bin"), in("new.png")}, "short.bin", "too short"},
     };
-    const Snapshot start = Snapshot::of(archive);
-    const QStringList files = QDir(m_dir.path()).entryList();
     for (const auto &[arguments, file, says] : cases) {
-        const auto [code, error] = run(arguments);
-        QVERIFY2(code != 0 && error.contains(file) && error.contains(says), qPrintable(error));
-        QVERIFY2(error.count('\n') == 1 || file == QString("usage"), qPrintable(error));
-        QVERIFY(Snapshot::of(archive) == start && QDir(m_dir.path()).entryList() == files);
+        const QByteArray target = QFile::encodeName(arguments[1]).replace("\\0351", "\xe9");
+        const Snapshot start = Snapshot::of(archive), other = Snapshot::of(target);
+        const QStringList files = QDir(m_dir.path()).entryList();
+        const auto [code, error, output] = run(QStringList{"export"} + arguments);
+        QVERIFY2(Snapshot::of(archive) == start, qPrintable(error));
+        if (*file == '\0') {
+            QByteArray written(4096, '\0');
+            const int fd = ::open(target, O_RDONLY);
+            written.resize(::read(fd, written.data(), written.size()));
+            ::close(fd);
+            QImage image;
+            QVERIFY2(code == 0 && error.isEmpty() && image.loadFromData(written),
+                     qPrintable(error));
+            QCOMPARE(image.format(), QImage::Format_Grayscale8);
+            for (int i = 0; i < TableSize; ++i)
+                QCOMPARE(image.constScanLine(i / 128)[i % 128], table.byte(i + 1));
+            continue;
+        }
+        QVERIFY2(code == 1 && error.count('\n') == 1 && error.contains(file) &&
+                     error.contains(says),
+                 qPrintable(error));
+        QVERIFY(Snapshot::of(target) == other && QDir(m_dir.path()).entryList() == files);
     }
+    ::unlink(path("f\\0351nt.png")); // which QTemporaryDir cannot name
 }
 
 QTEST_MAIN(TestTessoraPng)

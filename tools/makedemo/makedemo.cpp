@@ -82,13 +82,18 @@ int main(int argc, char *argv[])
     const bool sized = ::ftruncate(fd, MinimumArchiveSize) == 0;
     const int sizeError = errno;
     ::close(fd);
-    ReadResult read = sized ? readBlock(folder)
-                            : ReadResult{QString::fromLocal8Bit(std::strerror(sizeError)), {}};
-    const QString error =
-        read.ok() ? writeBlock(folder, read.archive, demoFont()).error : read.error;
-    if (!error.isEmpty()) {
+    ReadResult read = sized ? readBlock(folder) : ReadResult{};
+    Failure failure = read.failure;
+    if (!sized) {
+        failure.what = Failure::WriteFailed;
+        failure.error = sizeError;
+    } else if (read.ok()) {
+        failure = writeBlock(folder, read.archive, demoFont()).failure;
+    }
+    if (failure.what != Failure::None) {
         ::unlinkat(folder.fd(), ResourceName, 0);
-        std::fprintf(stderr, "makedemo: %s\n", qPrintable(error));
+        std::fprintf(stderr, "makedemo: cannot write the demo font into %s (failure %d: %s)\n",
+                     qPrintable(path), int(failure.what), std::strerror(failure.error));
         return 1;
     }
     std::printf("Created the demo archive %s.\n", qPrintable(path));

@@ -3,12 +3,9 @@
 // it lies. Import goes through the same checks and verification as Tessora's Save.
 
 #include "fonttable/resourcefile.h"
+#include "png/pngfile.h"
 
-#include <QFile>
-#include <QImage>
-#include <QImageReader>
-#include <QSaveFile>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -16,9 +13,6 @@ using namespace fonttable;
 
 namespace
 {
-
-constexpr int Width = RowBytes;
-constexpr int Height = GlyphRows * GlyphHeight;
 
 const char Usage[] = "usage: tessora-png export ARCHIVE FILE.png\n"
                      "       tessora-png import FILE.png ARCHIVE\n"
@@ -32,8 +26,125 @@ const char Usage[] = "usage: tessora-png export ARCHIVE FILE.png\n"
 int fail(const QByteArray &file, const QString &problem)
 {
     std::fprintf(stderr, "tessora-png: %s: %s\n", file.constData(),
-                 qPrintable(problem.simplified()));
+                 problem.simplified().toLocal8Bit().constData());
     return 1;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// What went wrong with the archive, for the file named before it; after a failed write, what
+// became of the archive.
+QString words(const Failure &f, bool writing)
+{
+    const QString error = systemError(f.error);
+    const QString again = QStringLiteral("run the command again");
+    QString what;
+    switch (f.what) {
+    case Failure::None:
+        break;
+    case Failure::FolderUnavailable:
+        what = QStringLiteral("cannot open its folder: %1").arg(error);
+        break;
+    case Failure::NotFound:
+        what = QStringLiteral("no such file: give the path of the game's san11res.bin");
+        break;
+    case Failure::Spellings:
+        what = QStringLiteral("the folder holds the archive under several spellings of its name "
+                              "(%1): give the path of the one the game uses")
+                   .arg(f.paths.join(", "));
+        break;
+    case Failure::NotRegular:
+        what = S_ISDIR(f.mode) ? QStringLiteral("is a folder, not the game's archive")
+                               : QStringLiteral("is a device, a pipe or a socket, not the game's "
+                                                "archive");
+        break;
+    case Failure::NotWritable:
+        what = f.error == EACCES || f.error == EPERM || f.error == EROFS
+                   ? QStringLiteral("cannot be written (%1): import writes into the archive; "
+                                    "make it writable, or run as its owner")
+                         .arg(error)
+                   : QStringLiteral("cannot check whether it can be written: %1").arg(error);
+        break;
+    case Failure::OpenFailed:
+        what = f.error == EWOULDBLOCK
+                   ? QStringLiteral("in use by another program, which holds a lease on it: "
+                                    "close that program, then %1")
+                         .arg(again)
+                   : QStringLiteral("cannot open it: %1").arg(error);
+        break;
+    case Failure::CheckFailed:
+        what = QStringLiteral("cannot check it: %1").arg(error);
+        break;
+    case Failure::TooShort:
+        what = QStringLiteral("too short to be the game's archive: it holds %1 bytes, but the "
+                              "font table ends at byte %2")
+                   .arg(f.size)
+                   .arg(f.expected);
+        break;
+    case Failure::ReadFailed:
+    case Failure::WriteFailed:
+        what = QStringLiteral("%1 the font table %2")
+                   .arg(f.what == Failure::ReadFailed ? "reading" : "writing",
+                        f.error ? QStringLiteral("failed: %1").arg(error)
+                                : QStringLiteral("stopped after %1 of %2 bytes")
+                                      .arg(f.done)
+                                      .arg(f.expected));
+        break;
+    case Failure::Vanished:
+    case Failure::Gone:
+    case Failure::Replaced:
+    case Failure::Resized:
+    case Failure::Changed:
+        what = QStringLiteral("another program changed, moved or replaced the archive while "
+                              "tessora-png was working on it: %1")
+                   .arg(again);
+        break;
+    case Failure::Locked:
+        what = QStringLiteral("in use: another program is writing to its font table (%1); %2 "
+                              "once it is done")
+                   .arg(error, again);
+        break;
+    case Failure::NoRoom:
+        what = QStringLiteral("no room on its disk for the font table (%1): free some space, then "
+                              "%2")
+                   .arg(error, again);
+        break;
+    case Failure::FlushFailed:
+        what = QStringLiteral("flushing the font table to the disk failed: %1").arg(error);
+        break;
+    case Failure::ReadBackFailed:
+        what = f.error ? QStringLiteral("reading back the font table failed: %1").arg(error)
+                       : QStringLiteral("reading back the font table stopped short");
+        break;
+    case Failure::ReadBackDiffers:
+        what = QStringLiteral("the font table read back differs from what was written");
+        break;
+    case Failure::LengthChanged:
+        what = QStringLiteral("its length changed while the font table was written: another "
+                              "program truncated or extended it; check the file, or restore it "
+                              "from your backup");
+        break;
+    case Failure::CloseFailed:
+        what = QStringLiteral("closing it failed: %1").arg(error);
+        break;
+    }
+    if (!writing)
+        return what;
+    switch (f.written) {
+    case Failure::Nothing:
+        return what + QStringLiteral("; the archive was not changed");
+    case Failure::PutBack:
+        return what + QStringLiteral("; the bytes written were put back, so the archive is as it "
+                                     "was");
+    case Failure::Partly:
+        break;
+    }
+    return what + QStringLiteral("; its font table may be incomplete: %1 once the problem is "
+                                 "solved")
+                      .arg(again);
 }
 
 // The archive's folder and its name in it, as bytes: a path in any encoding works.
@@ -51,67 +162,52 @@ struct ArchivePath {
 int exportTable(const QByteArray &archivePath, const QByteArray &png)
 {
     const ArchivePath archive(archivePath);
-    const ReadResult read = readBlock(archive.folder, archive.name);
+    const ReadResult read = readBlock(archive.folder, archive.name, Access::ReadOnly);
     if (!read.ok())
-        return fail(archivePath, read.error);
-    QImage image(Width, Height, QImage::Format_Grayscale8);
-    for (int y = 0; y < Height; ++y)
-        std::memcpy(image.scanLine(y), read.archive.base.data() + y * Width, Width);
-
-    // Written whole or not at all.
-    QSaveFile file(QFile::decodeName(png));
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "png") || !file.commit())
-        return fail(png, file.errorString());
+        return fail(archivePath, words(read.failure, false));
+    if (const QString problem =
+            pngfile::write(read.archive.base, png, read.archive.device, read.archive.inode);
+        !problem.isEmpty())
+        return fail(png, problem);
     return 0;
 }
 
 int importTable(const QByteArray &png, const QByteArray &archivePath)
 {
-    QFile file(QFile::decodeName(png));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(png, file.errorString());
-    QImageReader reader(&file, "png");
-    // libpng prints its own complaint about a damaged file; the one line below says it all.
-    std::fflush(stderr);
-    const int savedError = ::dup(2), devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    ::dup2(devNull, 2);
-    const QImage read = reader.read();
-    ::dup2(savedError, 2);
-    ::close(savedError);
-    ::close(devNull);
-    if (read.isNull())
-        return fail(
-            png,
-            QStringLiteral("not a PNG image, or a damaged one (%1)").arg(reader.errorString()));
-    if (read.size() != QSize(Width, Height))
-        return fail(png, QStringLiteral("the image is %1 x %2 pixels; the font table is %3 x %4")
-                             .arg(QString::number(read.width()), QString::number(read.height()),
-                                  QString::number(Width), QString::number(Height)));
-
-    // Checked at 16 bits a channel, so that a 16-bit image's near-grays are not taken for grays.
-    const QImage deep = read.convertToFormat(QImage::Format_RGBA64);
-    const QImage gray = read.convertToFormat(QImage::Format_Grayscale8);
-    FontTable table;
-    for (int y = 0; y < Height; ++y) {
-        const auto *line = reinterpret_cast<const QRgba64 *>(deep.constScanLine(y));
-        for (int x = 0; x < Width; ++x) {
-            const QRgba64 pixel = line[x];
-            const bool opaque = pixel.alpha() == 0xffff;
-            if (!opaque || pixel.red() != pixel.green() || pixel.green() != pixel.blue())
-                return fail(png, QStringLiteral("the pixel at (%1, %2) is %3")
-                                     .arg(QString::number(x), QString::number(y),
-                                          opaque ? "not gray" : "not fully opaque"));
-            table.setByte(Width * y + x + 1, gray.constScanLine(y)[x]);
-        }
+    // Never waits on a pipe or a device: only a regular file is read.
+    const int fd = ::open(png.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return fail(png, systemError(error));
     }
+    std::FILE *file = S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    FontTable table;
+    const QString problem = file ? pngfile::decode(file, table)
+                                 : QStringLiteral("is not a regular file, so not a PNG image");
+    file ? std::fclose(file) : ::close(fd);
+    if (!problem.isEmpty())
+        return fail(png, problem);
 
     const ArchivePath archive(archivePath);
     ReadResult current = readBlock(archive.folder, archive.name);
     if (!current.ok())
-        return fail(archivePath, current.error);
+        return fail(archivePath, words(current.failure, false));
+    int changed = 0;
+    for (int i = 1; i <= TableSize; ++i)
+        changed += table.byte(i) != current.archive.base.byte(i);
+    if (changed == 0) {
+        std::printf("%s already holds this font table; nothing was written.\n",
+                    archivePath.constData());
+        return 0;
+    }
     const WriteResult written = writeBlock(archive.folder, current.archive, table);
     if (!written.ok())
-        return fail(archivePath, written.error);
+        return fail(archivePath, words(written.failure, true));
+    std::printf("Wrote the font table into %s: %d of its %d bytes changed.\n",
+                archivePath.constData(), changed, TableSize);
     return 0;
 }
 

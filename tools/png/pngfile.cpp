@@ -1,0 +1,367 @@
+#include "png/pngfile.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace fonttable;
+
+namespace pngfile
+{
+
+namespace
+{
+
+const char Redo[] = "export it again as 8-bit grayscale, or as sRGB";
+
+QString at(int x, int y)
+{
+    return QStringLiteral("the pixel at (%1, %2)").arg(x).arg(y);
+}
+
+// What the image's colour information says its numbers mean.
+
+double srgb(double x)
+{
+    return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+}
+
+// Big-endian numbers in a profile; 0 past its end.
+quint32 be(const QByteArray &bytes, qsizetype at, int size = 4)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | (at + i < bytes.size() ? quint8(bytes[at + i]) : 0);
+    return value;
+}
+
+// A tone curve of an ICC profile ('curv' or 'para'), evaluated at x in [0, 1].
+std::optional<double> evaluateCurve(const QByteArray &profile, quint32 offset, quint32 size,
+                                    double x)
+{
+    const QByteArray tag = profile.mid(offset, size);
+    if (tag.size() < 12 || qsizetype(offset) + qsizetype(size) > profile.size())
+        return {};
+    if (tag.startsWith("curv")) {
+        const quint32 count = be(tag, 8);
+        if (count == 0)
+            return x;
+        if (12 + 2 * qsizetype(count) > tag.size())
+            return {};
+        if (count == 1)
+            return std::pow(x, be(tag, 12, 2) / 256.0);
+        auto entry = [&](quint32 i) {
+            return be(tag, 12 + 2 * i, 2) / 65535.0;
+        };
+        const double place = x * (count - 1);
+        const quint32 i = std::min(quint32(place), count - 2);
+        return entry(i) + (entry(i + 1) - entry(i)) * (place - i);
+    }
+    if (tag.startsWith("para")) {
+        static constexpr int Parameters[] = {1, 3, 4, 5, 7};
+        const int type = int(be(tag, 8) >> 16);
+        if (type > 4 || 12 + 4 * Parameters[type] > tag.size())
+            return {};
+        double p[7] = {0, 1, 0, 0, 0, 0, 0}; // g a b c d e f
+        for (int i = 0; i < Parameters[type]; ++i)
+            p[i] = qint32(be(tag, 12 + 4 * i)) / 65536.0;
+        const auto [g, a, b, c, d, e, f] = p;
+        const double power = a * x + b > 0 ? std::pow(a * x + b, g) : 0;
+        switch (type) {
+        case 0:
+            return std::pow(x, g);
+        case 1:
+            return x >= -b / a ? power : 0;
+        case 2:
+            return x >= -b / a ? power + c : c;
+        case 3:
+            return x >= d ? power : c * x;
+        default:
+            return x >= d ? power + e : c * x + f;
+        }
+    }
+    return {};
+}
+
+// Whether a profile's tone curves are sRGB's or gamma 2.2, under which a gray's number means
+// what it shows; otherwise why not.
+QString checkProfile(const QByteArray &profile)
+{
+    const bool gray = profile.mid(16, 4) == "GRAY";
+    const quint32 tags = be(profile, 128);
+    for (const char *name : gray ? QList{"kTRC"} : QList{"rTRC", "gTRC", "bTRC"}) {
+        quint32 i = 0;
+        while (i < tags && i < 100 && profile.mid(132 + 12 * i, 4) != name)
+            ++i;
+        // How far the curve strays from sRGB's, from gamma 2.2 and from a straight line.
+        double away[3] = {}, middle = 0;
+        for (int step = 0; step <= 16 && i < tags; ++step) {
+            const double x = step / 16.0;
+            const std::optional<double> y =
+                evaluateCurve(profile, be(profile, 136 + 12 * i), be(profile, 140 + 12 * i), x);
+            if (!y) {
+                i = tags;
+                break;
+            }
+            const double wanted[3] = {srgb(x), std::pow(x, 2.2), x};
+            for (int c = 0; c < 3; ++c)
+                away[c] = std::max(away[c], std::abs(*y - wanted[c]));
+            middle = step == 8 ? *y : middle;
+        }
+        if (i >= tags || i >= 100)
+            return QStringLiteral("its colour profile has no tone curve tessora-png can read: %1")
+                .arg(Redo);
+        if (away[2] < 0.02)
+            return QStringLiteral("its colour profile says its values are linear light, not the "
+                                  "grays shown on a screen: %1")
+                .arg(Redo);
+        if (std::min(away[0], away[1]) > 0.02)
+            return QStringLiteral("its colour profile has a tone curve of about gamma %1, not "
+                                  "sRGB's or gamma 2.2: %2")
+                .arg(std::log(middle) / std::log(0.5), 0, 'f', 1)
+                .arg(Redo);
+    }
+    return {};
+}
+
+QString checkColours(png_structp png, png_infop info)
+{
+    png_charp name;
+    int compression;
+    png_bytep profile;
+    png_uint_32 length;
+    int intent;
+    png_fixed_point gamma;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length))
+        return checkProfile(QByteArray(reinterpret_cast<const char *>(profile), int(length)));
+    if (png_get_sRGB(png, info, &intent) || !png_get_gAMA_fixed(png, info, &gamma))
+        return {};
+    if (gamma >= 44'000 && gamma <= 47'000) // 1 / 2.2, as sRGB images are marked too
+        return {};
+    if (gamma == PNG_GAMMA_LINEAR)
+        return QStringLiteral("its gAMA chunk says its values are linear light, not the grays "
+                              "shown on a screen: %1")
+            .arg(Redo);
+    return QStringLiteral("its gAMA chunk says its values follow gamma %1, not sRGB's or 2.2: %2")
+        .arg(100'000.0 / gamma, 0, 'f', 2)
+        .arg(Redo);
+}
+
+// libpng reports a damaged file by jumping back out of the read; nothing on this path owns
+// anything that must be destroyed.
+struct Reading {
+    char message[200] = "";
+};
+
+void onError(png_structp png, png_const_charp message)
+{
+    auto *reading = static_cast<Reading *>(png_get_error_ptr(png));
+    std::snprintf(reading->message, sizeof reading->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp)
+{
+}
+
+// The image's rows as stored: one byte a sample below 16 bits, two (big-endian) at 16.
+QString readRows(png_structp png, png_infop info, std::vector<png_byte> &pixels,
+                 std::vector<png_bytep> &rows)
+{
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (width != Width || height != Height)
+        return QStringLiteral("the image is %1 x %2 pixels; the font table is %3 x %4: scale or "
+                              "crop it to %3 x %4 in your image editor")
+            .arg(width)
+            .arg(height)
+            .arg(Width)
+            .arg(Height);
+    if (const QString colours = checkColours(png, info); !colours.isEmpty())
+        return colours;
+    png_set_packing(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    pixels.resize(rowBytes * Height);
+    rows.resize(Height);
+    for (int y = 0; y < Height; ++y)
+        rows[y] = pixels.data() + rowBytes * y;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    return {};
+}
+
+// The levels of every pixel, or why one of them is not an opaque gray.
+QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &rows,
+               FontTable &table)
+{
+    const int type = png_get_color_type(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    const int channels = png_get_channels(png, info);
+    const int bytes = depth == 16 ? 2 : 1;
+    const int maximum = (1 << depth) - 1;
+
+    png_colorp palette = nullptr;
+    int colours = 0;
+    png_get_PLTE(png, info, &palette, &colours);
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    png_color_16p key = nullptr;
+    const bool keyed = png_get_tRNS(png, info, &alphas, &alphaCount, &key);
+
+    for (int y = 0; y < Height; ++y) {
+        for (int x = 0; x < Width; ++x) {
+            const png_bytep pixel = rows[y] + x * channels * bytes;
+            auto sample = [&](int channel) {
+                const png_bytep s = pixel + channel * bytes;
+                return bytes == 2 ? s[0] << 8 | s[1] : s[0];
+            };
+            int red = sample(0), green = red, blue = red, alpha = maximum;
+            if (type == PNG_COLOR_TYPE_PALETTE) {
+                if (red >= colours)
+                    return QStringLiteral("%1 is colour %2 of a palette of %3, so the file is "
+                                          "damaged: convert the image to grayscale in your image "
+                                          "editor and export it again")
+                        .arg(at(x, y))
+                        .arg(red)
+                        .arg(colours);
+                alpha = keyed && red < alphaCount ? alphas[red] : 255;
+                const png_color c = palette[red];
+                red = c.red, green = c.green, blue = c.blue;
+            } else if (type & PNG_COLOR_MASK_COLOR) {
+                green = sample(1), blue = sample(2);
+            }
+            if (type & PNG_COLOR_MASK_ALPHA)
+                alpha = sample(channels - 1);
+            const bool keyedOut =
+                keyed && type != PNG_COLOR_TYPE_PALETTE &&
+                (type == PNG_COLOR_TYPE_GRAY
+                     ? red == key->gray
+                     : red == key->red && green == key->green && blue == key->blue);
+            const int opaque = type == PNG_COLOR_TYPE_PALETTE ? 255 : maximum;
+            if (keyedOut || alpha == 0)
+                return QStringLiteral("%1 is transparent: flatten the image or remove its alpha "
+                                      "channel in your image editor")
+                    .arg(at(x, y));
+            if (alpha != opaque)
+                return QStringLiteral("%1 is not fully opaque: flatten the image or remove its "
+                                      "alpha channel in your image editor")
+                    .arg(at(x, y));
+            if (red != green || green != blue)
+                return QStringLiteral("%1 is not gray: convert the image to grayscale in your "
+                                      "image editor")
+                    .arg(at(x, y));
+            const int range = type == PNG_COLOR_TYPE_PALETTE ? 255 : maximum;
+            table.setByte(Width * y + x + 1, quint8((red * 255 + range / 2) / range));
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString decode(std::FILE *file, FontTable &table)
+{
+    png_byte signature[8];
+    if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
+        return QStringLiteral("not a PNG image");
+    Reading reading;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, &onError, &onWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return QStringLiteral("out of memory");
+    }
+    std::vector<png_byte> pixels;
+    std::vector<png_bytep> rows;
+    QString problem;
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_sig_bytes(png, 8);
+        problem = readRows(png, info, pixels, rows);
+    } else {
+        problem = QStringLiteral("a damaged PNG image (%1)").arg(reading.message);
+    }
+    if (problem.isEmpty())
+        problem = levels(png, info, rows, table);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return problem;
+}
+
+QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, ino_t keepInode)
+{
+    struct stat there;
+    QByteArray target = path;
+    std::optional<mode_t> mode; // an existing file's, kept
+    if (::stat(path.constData(), &there) == 0) {
+        if (S_ISDIR(there.st_mode))
+            return QStringLiteral("is a folder: give the name of a PNG file to write");
+        if (!S_ISREG(there.st_mode))
+            return QStringLiteral("is not a regular file (a device, a pipe or a socket): give the "
+                                  "name of a PNG file to write");
+        if (there.st_dev == keepDevice && there.st_ino == keepInode)
+            return QStringLiteral("is the archive itself: give the name of a PNG file to write");
+        char head[8] = {};
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const bool png = fd >= 0 && ::read(fd, head, 8) == 8 &&
+                         png_sig_cmp(reinterpret_cast<png_const_bytep>(head), 0, 8) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!png)
+            return QStringLiteral("exists and is not a PNG image, so it is left as it is: give "
+                                  "the name of a new file, or of a PNG image to replace");
+        // Replaced where it lies, when the name is a link to it.
+        char *resolved = ::realpath(path.constData(), nullptr);
+        target = resolved ? QByteArray(resolved) : path;
+        std::free(resolved);
+        mode = there.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    } else if (::lstat(path.constData(), &there) == 0) {
+        return QStringLiteral("is a link to a file that does not exist: give the name of a new "
+                              "file, or of a PNG image to replace");
+    }
+
+    QImage image(Width, Height, QImage::Format_Grayscale8);
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(image.scanLine(y), table.data() + y * Width, Width);
+    QBuffer encoded;
+    if (!encoded.open(QIODevice::WriteOnly) || !image.save(&encoded, "png"))
+        return QStringLiteral("cannot encode the image");
+    const QByteArray bytes = encoded.data();
+
+    // Written beside the target under another name, then put in its place: whole or not at all.
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray temporary = target.left(slash + 1) + ".tessora-png-" +
+                                 QByteArray::number(QRandomGenerator::system()->generate(), 16);
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
+                         (!mode || ::fchmod(fd, *mode) == 0) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
+        const int failure = written ? errno : error;
+        ::unlink(temporary.constData());
+        return QString::fromLocal8Bit(std::strerror(failure));
+    }
+    return {};
+}
+
+} // namespace pngfile
