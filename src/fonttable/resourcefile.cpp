@@ -101,6 +101,21 @@ Failure notRegular(const QString &path, const struct stat &info)
     return f;
 }
 
+// Why no file of that name is there: a link to one that is not (the drive that holds it is not
+// mounted, say), the folder itself gone, or nothing by that name.
+Failure missing(const Folder &folder, const QByteArray &name, Failure::What otherwise)
+{
+    const QString path = displayPath(folder, name);
+    char target[4096];
+    const ssize_t n = ::readlinkat(folder.fd(), name.constData(), target, sizeof target);
+    if (n > 0) {
+        Failure f = failed(Failure::BrokenLink, path);
+        f.paths << QFile::decodeName(QByteArray(target, int(n)));
+        return f;
+    }
+    return folder.gone() ? failed(Failure::FolderGone, folder.display()) : failed(otherwise, path);
+}
+
 // The one spelling of the archive's name in the folder that is a regular file, when the exact
 // name is not: a copy from a system that ignores case may carry another spelling.
 struct Found {
@@ -122,14 +137,14 @@ Found findArchive(const Folder &folder)
     }
 
     QList<QByteArray> regular;
-    Failure problem = failed(Failure::NotFound, displayPath(folder, ResourceName));
+    Failure problem = missing(folder, ResourceName, Failure::NotFound);
     for (const QByteArray &name : names) {
         struct stat info;
         if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             regular << name;
-        else if (problem.what == Failure::NotFound)
+        else if (problem.what != Failure::NotRegular)
             problem = notRegular(displayPath(folder, name), info);
     }
     if (regular.size() == 1)
@@ -152,18 +167,37 @@ bool untouchedSince(const FontTable &current, const Archive &archive)
     return true;
 }
 
-bool sameFile(const struct stat &info, const Archive &archive)
+// File systems that make an inode number up each time a file is looked up, so that the same file
+// may come back under another one once the kernel has forgotten it.
+bool keepsInodeNumbers(const struct statfs &fs)
 {
-    return info.st_dev == archive.device && info.st_ino == archive.inode;
+    switch (quint32(fs.f_type)) {
+    case 0x6573'5546: // FUSE: exFAT, FAT and NTFS through their FUSE drivers, among others
+    case 0x4d44:      // FAT
+    case 0x2011'bab0: // exFAT
+    case 0x517b:      // SMB
+    case 0xff53'4d42: // CIFS
+    case 0xfe53'4d42: // SMB2
+        return false;
+    }
+    return true;
 }
 
-// Why the archive cannot be saved over as it is now, if it cannot.
-std::optional<Failure> changedSince(const QString &path, const struct stat &info,
-                                    const Archive &archive)
+bool sameFile(int fd, const struct stat &info, const Archive &archive, const FileCalls &calls)
+{
+    if (info.st_dev != archive.device)
+        return false;
+    struct statfs fs;
+    return info.st_ino == archive.inode || (calls.fstatfs(fd, &fs) == 0 && !keepsInodeNumbers(fs));
+}
+
+// Why the open archive cannot be saved over as it is now, if it cannot.
+std::optional<Failure> changedSince(const QString &path, int fd, const struct stat &info,
+                                    const Archive &archive, const FileCalls &calls)
 {
     if (!S_ISREG(info.st_mode))
         return notRegular(path, info);
-    if (!sameFile(info, archive))
+    if (!sameFile(fd, info, archive, calls))
         return failed(Failure::Replaced, path);
     if (info.st_size != archive.size) {
         Failure f = failed(Failure::Resized, path);
@@ -272,7 +306,21 @@ Folder::Folder(const QByteArray &path)
     : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
     m_error = m_fd < 0 ? errno : 0;
-    m_display = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path)));
+    m_path = path;
+    if (!path.startsWith('/')) {
+        char *current = ::getcwd(nullptr, 0);
+        m_path.prepend(QByteArray(current ? current : "") + '/');
+        std::free(current);
+    }
+    m_display = QDir::cleanPath(QFile::decodeName(m_path));
+}
+
+bool Folder::gone() const
+{
+    struct stat opened, there;
+    return m_fd >= 0 && (::fstat(m_fd, &opened) != 0 || opened.st_nlink == 0 ||
+                         ::stat(m_path.constData(), &there) != 0 ||
+                         opened.st_dev != there.st_dev || opened.st_ino != there.st_ino);
 }
 
 Folder::~Folder()
@@ -282,8 +330,8 @@ Folder::~Folder()
 }
 
 Folder::Folder(Folder &&other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_display(std::move(other.m_display)),
-      m_error(std::move(other.m_error))
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)),
+      m_display(std::move(other.m_display)), m_error(other.m_error)
 {
 }
 
@@ -334,7 +382,7 @@ ReadResult readBlock(const Folder &folder, const QByteArray &name, Access access
     struct stat info;
     result.failure = ::fstatat(folder.fd(), name.constData(), &info, 0) == 0
                          ? notRegular(displayPath(folder, name), info)
-                         : failed(Failure::NotFound, displayPath(folder, name));
+                         : missing(folder, name, Failure::NotFound);
     return result;
 }
 
@@ -363,11 +411,11 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     struct stat info;
     if (::fstatat(folder.fd(), name, &info, 0) != 0) {
         const int error = errno;
-        return refuse(error == ENOENT ? failed(Failure::Gone, path)
+        return refuse(error == ENOENT ? missing(folder, archive.name, Failure::Gone)
                                       : failed(Failure::CheckFailed, path, error));
     }
-    if (const auto changed = changedSince(path, info, archive))
-        return refuse(*changed);
+    if (!S_ISREG(info.st_mode))
+        return refuse(notRegular(path, info));
 
     const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDWR | OpenFlags); });
     const int openFailure = errno;
@@ -379,7 +427,7 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     Descriptor file(calls, fd);
     if (calls.fstat(fd, &info) != 0)
         return refuse(failed(Failure::CheckFailed, path, errno));
-    if (const auto changed = changedSince(path, info, archive))
+    if (const auto changed = changedSince(path, fd, info, archive, calls))
         return refuse(*changed);
 
     // One writer at a time: a second Tessora saving the same archive at the same moment is
@@ -392,10 +440,11 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     if (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
         return refuse(failed(Failure::Locked, path, errno));
 
+    // Compared as the disk holds it: another program, or another name of the same file, may have
+    // changed it behind this descriptor's cached pages.
     FontTable current;
-    const Transfer check = transferBlock(calls.pread, fd, current.data());
-    if (check.done < TableSize)
-        return refuse(transferFailure(Failure::ReadFailed, path, check));
+    if (const int error = readFromDisk(fd, current, calls))
+        return refuse(failed(Failure::ReadFailed, path, std::max(error, 0)));
     if (!untouchedSince(current, archive))
         return refuse(failed(Failure::Changed, path));
 
@@ -439,6 +488,7 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     // grew it back; that is never passed over in silence.
     if (calls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != archive.size)
         return fail(Failure::LengthChanged);
+    archive.inode = info.st_ino; // where inode numbers are made up, the one it has now
 
     // Linux releases the descriptor even when close reports EINTR, so it is never retried.
     const int closed = calls.close(file.release()) == 0 ? 0 : errno;

@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ struct FileCalls {
         return ::openat(dir, name, flags);
     };
     std::function<int(int fd, struct stat *info)> fstat = ::fstat;
+    std::function<int(int fd, struct statfs *info)> fstatfs = ::fstatfs;
     std::function<ssize_t(int fd, void *buffer, size_t count, off_t offset)> pread = ::pread;
     std::function<ssize_t(int fd, const void *buffer, size_t count, off_t offset)> pwrite =
         ::pwrite;
@@ -56,9 +58,12 @@ public:
     int fd() const { return m_fd; }
     QString display() const { return m_display; } // for messages only
     int error() const { return m_error; }         // the errno of opening it; 0 when it is open
+    // Whether the folder has been deleted, or moved away from where it was opened, since.
+    bool gone() const;
 
 private:
     int m_fd = -1;
+    QByteArray m_path; // absolute
     QString m_display;
     int m_error = 0;
 };
@@ -79,6 +84,8 @@ struct Failure {
         ReadFailed,  // error, or stopped after done bytes when error is 0
         Vanished,    // changed while it was looked at: there a moment ago, now not
         Gone,        // Save: the file the Read found is not there any more
+        BrokenLink,  // the name is a link to paths.first(), which is not there
+        FolderGone,  // the folder was deleted or moved away since the program started
         Replaced,    // another file (device and inode) since the Read
         Resized,     // size bytes now, expected at the Read
         Locked,      // another program holds a lock on the block
@@ -108,7 +115,10 @@ struct Failure {
     Written written = Nothing;
 };
 
-// Which file a Read found, and what it held: a Save writes only over exactly that.
+// Which file a Read found, and what it held: a Save writes only over exactly that. The file is
+// known by its device and inode, except on file systems that make inode numbers up each time a
+// file is looked up (FUSE, FAT, exFAT, SMB): there by its device and length, and on all of them
+// by the block's bytes.
 struct Archive {
     QByteArray name; // in the folder; may be another spelling of the archive's name
     dev_t device = 0;

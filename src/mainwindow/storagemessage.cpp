@@ -88,6 +88,14 @@ QString what(const Failure &f)
         return tr("%1 changed while Tessora was looking at it. Try again.").arg(path);
     case Failure::Gone:
         return tr("Cannot find %1 any more.").arg(path);
+    case Failure::BrokenLink:
+        return tr("%1 is a link to %2, which is not there: perhaps the drive that holds it is not "
+                  "connected or mounted. Connect it, then try again.")
+            .arg(path, f.paths.value(0));
+    case Failure::FolderGone:
+        return tr("The folder Tessora was started from, %1, has been deleted or moved since. "
+                  "Start Tessora again from the game's folder.")
+            .arg(path);
     case Failure::Replaced:
         return tr("%1 has been replaced by another file since the font table was read from it "
                   "(perhaps by the game's updater). Saving now would write your font into a file "

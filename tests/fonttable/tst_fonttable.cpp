@@ -20,11 +20,13 @@ namespace
 
 // A disk's behaviour as scripts of successive reads and writes, the last step standing for all
 // later calls: move at most so many bytes (Real: all), fail with minus an errno, Cut (another
-// program cuts the file short, then the write happens) or Flip (a byte comes back flipped).
-constexpr int Real = 1 << 30, Cut = -1000, Flip = -1001;
+// program cuts the file short, then the write happens), Flip (a byte comes back flipped) or Stale
+// (the cache is older than the disk: a byte comes back flipped only past the cache).
+constexpr int Real = 1 << 30, Cut = -1000, Flip = -1001, Stale = -1002;
 struct Fault {
     std::vector<int> reads = {Real}, writes = {Real};
     int reserve = 0, flush = 0, close = 0, direct = 0; // the errno these calls fail with
+    unsigned fs = 0; // the file system's magic, which gives the file a new inode number
 };
 
 FileCalls faulty(const Fault &f)
@@ -38,7 +40,8 @@ FileCalls faulty(const Fault &f)
                 return (errno = -step, ssize_t(-1));
             const ssize_t got =
                 call(fd, buffer, std::min(count, size_t(step < 0 ? Real : step)), at);
-            if (const qint64 i = TableOffset + 100 - at; step == Flip && i >= 0 && i < got)
+            const bool flip = step == Flip || (step == Stale && (::fcntl(fd, F_GETFL) & O_DIRECT));
+            if (const qint64 i = TableOffset + 100 - at; flip && i >= 0 && i < got)
                 const_cast<char *>(static_cast<const char *>(buffer))[i] ^= 1;
             return got;
         };
@@ -54,6 +57,12 @@ FileCalls faulty(const Fault &f)
     };
     calls.close = [e = f.close](int fd) {
         return ::close(fd) ? -1 : e ? (errno = e, -1) : 0;
+    };
+    calls.fstat = [fs = f.fs](int fd, struct stat *info) {
+        return ::fstat(fd, info) ? -1 : (info->st_ino += fs != 0, 0);
+    };
+    calls.fstatfs = [fs = f.fs](int fd, struct statfs *info) {
+        return ::fstatfs(fd, info) ? -1 : (info->f_type = fs ? fs : info->f_type, 0);
     };
     calls.openat = [e = f.direct](int dir, const char *name, int flags) {
         return e && (flags & O_DIRECT) ? (errno = e, -1) : ::openat(dir, name, flags);
@@ -170,6 +179,13 @@ void TestFontTable::readAndSave()
         {"save, shrunk", Save, "short", {}, "has changed", 0},
         {"save, replaced", Save, "replaced", {}, "replaced", 0},
         {"save, changed by another", Save, "changed", {}, "changed by another program", 0},
+        {"save, cache older than the disk", Save, "", {.reads = {Stale, Real}}, "changed by another", 0},
+        {"save, renumbered by FUSE", Save, "", {.fs = 0x6573'5546}, "", TableSize},
+        {"save, renumbered on ext4", Save, "", {.fs = 0xef53}, "replaced", 0},
+        {"read, a link to nothing", Read, "dangling", {}, "is a link to /nowhere/san11res.bin", 0},
+        {"save, a link to nothing", Save, "dangling", {}, "is a link to /nowhere/san11res.bin", 0},
+        {"read, the folder deleted", Read, "deleted", {}, "Start Tessora again", 0},
+        {"save, the folder deleted", Save, "deleted", {}, "Start Tessora again", 0},
         {"save, locked", Save, "locked", {}, "is in use", 0},
         {"save, leased", Save, "leased", {}, "lease", 0},
         {"save, read-only", Save, "read-only", {}, "Permission denied", 0},
@@ -195,8 +211,14 @@ void TestFontTable::readAndSave()
         createArchive(path, old, file == "empty" ? 0 : Size);
         ReadResult before = readBlock(folder);
         QVERIFY(before.ok() || file == "empty");
-        const bool gone = file == "removed" || file == "folder" || file == "fifo";
+        const bool gone = file == "removed" || file == "folder" || file == "fifo" ||
+                          file == "dangling" || file == "deleted";
         QVERIFY(!gone || ::unlink(path) == 0);
+        QVERIFY(file != "dangling" || ::symlink("/nowhere/san11res.bin", path) == 0);
+        // Deleted, and made anew at the same place.
+        QVERIFY(file != "deleted" || (::rmdir(dir) == 0 && ::mkdir(dir, 0755) == 0));
+        if (file == "deleted")
+            createArchive(path, old, Size);
         QVERIFY(file != "folder" || ::mkdir(path, 0755) == 0);
         QVERIFY(file != "fifo" || ::mkfifo(path, 0644) == 0);
         if (file == "replaced") // as an updater does it
@@ -234,7 +256,7 @@ void TestFontTable::readAndSave()
         EXPECT(error.contains(says) && error.isEmpty() == says.isEmpty());
         EXPECT(entries() == present);
         EXPECT(save || !error.isEmpty() || (read.archive.base == old && read.archive.size == Size));
-        EXPECT(error.isEmpty() || file == "fifo" || file == "leased" ||
+        EXPECT(error.isEmpty() || file == "fifo" || file == "leased" || file == "deleted" ||
                error.contains(displayPath(folder, ResourceName)));
         EXPECT(!save || error.isEmpty() ||
                error.contains(written ? "may be incomplete" : "Nothing was saved"));

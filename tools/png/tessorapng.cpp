@@ -93,6 +93,12 @@ QString words(const Failure &f, bool writing)
                                       .arg(f.done)
                                       .arg(f.expected));
         break;
+    case Failure::BrokenLink:
+        what = QStringLiteral("is a link to %1, which is not there: connect or mount the drive "
+                              "that holds it")
+                   .arg(f.paths.value(0));
+        break;
+    case Failure::FolderGone:
     case Failure::Vanished:
     case Failure::Gone:
     case Failure::Replaced:
