@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 #include <zlib.h>
 
@@ -15,16 +16,16 @@ namespace
 
 QByteArray be32(quint32 value)
 {
-    return QByteArray(4, '\0') + char(value >> 24) + char(value >> 16) + char(value >> 8) +
-           char(value);
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
 }
 
 QByteArray chunk(const char *type, const QByteArray &data)
 {
     const QByteArray body = type + data;
-    return be32(quint32(data.size())).right(4) + body +
-           be32(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.data()), uInt(body.size()))))
-               .right(4);
+    return be32(data.size()) + body +
+           be32(crc32(0, reinterpret_cast<const Bytef *>(body.data()), uInt(body.size())));
 }
 
 // A PNG as other programs write them, chunk by chunk: each pixel of the table as the samples
@@ -39,8 +40,8 @@ QByteArray png(const FontTable &table, int depth, int type, const QByteArray &ch
         for (int x = 0; x < 128; ++x)
             rows += samples(table.byte(128 * y + x + 1), x, y);
     }
-    const QByteArray header = be32(width).right(4) + be32(height).right(4) + char(depth) +
-                              char(type) + QByteArray(3, '\0');
+    const QByteArray header =
+        be32(width) + be32(height) + char(depth) + char(type) + QByteArray(3, '\0');
     return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunks +
            chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
 }
@@ -118,7 +119,6 @@ void TestTessoraPng::imports()
         const char *says; // empty: imported exactly
     } cases[] = {
         {"gray.png", {}, ""},
-        {"rgb.png", {}, ""},
         {"indexed.png", {}, ""},
         {"deep.png",
          png(table, 16, 2, {},
@@ -127,14 +127,14 @@ void TestTessoraPng::imports()
                  return (QByteArray(1, char(sample >> 8)) + char(sample)).repeated(3);
              }),
          ""},
-        {"gamma.png", png(table, 8, 2, chunk("gAMA", be32(45455).right(4)), rgb), ""},
+        {"gamma.png", png(table, 8, 2, chunk("gAMA", be32(45455)), rgb), ""},
         {"adobe.png", png(table, 8, 2, profile(QColorSpace::AdobeRgb), rgb), ""},
         {"srgb.png",
          png(table, 8, 6, profile(QColorSpace::SRgb),
              [](quint8 v, int, int) { return QByteArray(3, char(v)) + '\xff'; }),
          ""},
         {"f\\0351nt.png", png(table, 8, 0, {}, gray), ""},
-        {"linear.png", png(table, 8, 2, chunk("gAMA", be32(100000).right(4)), rgb), "linear light"},
+        {"linear.png", png(table, 8, 2, chunk("gAMA", be32(100000)), rgb), "linear light"},
         {"linearicc.png", png(table, 8, 0, profile(QColorSpace::SRgbLinear, true), gray),
          "linear light"},
         {"prophoto.png", png(table, 8, 2, profile(QColorSpace::ProPhotoRgb), rgb), "gamma 1.8"},
@@ -166,7 +166,6 @@ void TestTessoraPng::imports()
     for (int i = 0; i < TableSize; ++i)
         image.scanLine(i / 128)[i % 128] = table.byte(i + 1);
     QVERIFY(image.save(in("gray.png")) &&
-            image.convertToFormat(QImage::Format_RGB32).save(in("rgb.png")) &&
             image.convertToFormat(QImage::Format_Indexed8).save(in("indexed.png")));
     int differ = 0;
     for (int i = 1; i <= TableSize; ++i)
@@ -240,13 +239,9 @@ void TestTessoraPng::exports()
         const auto [code, error, output] = run(QStringList{"export"} + arguments);
         QVERIFY2(Snapshot::of(archive) == start, qPrintable(error));
         if (*file == '\0') {
-            QByteArray written(4096, '\0');
-            const int fd = ::open(target, O_RDONLY);
-            written.resize(::read(fd, written.data(), written.size()));
-            ::close(fd);
-            QImage image;
-            QVERIFY2(code == 0 && error.isEmpty() && image.loadFromData(written),
+            QVERIFY2(code == 0 && error.isEmpty() && ::rename(target, path("check.png")) == 0,
                      qPrintable(error));
+            const QImage image(in("check.png"));
             QCOMPARE(image.format(), QImage::Format_Grayscale8);
             for (int i = 0; i < TableSize; ++i)
                 QCOMPARE(image.constScanLine(i / 128)[i % 128], table.byte(i + 1));
@@ -257,7 +252,6 @@ void TestTessoraPng::exports()
                  qPrintable(error));
         QVERIFY(Snapshot::of(target) == other && QDir(m_dir.path()).entryList() == files);
     }
-    ::unlink(path("f\\0351nt.png")); // which QTemporaryDir cannot name
 }
 
 QTEST_MAIN(TestTessoraPng)
