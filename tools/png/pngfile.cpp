@@ -332,7 +332,8 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
         std::free(resolved);
         mode = there.st_mode & 07777;
     } else if (errno != ENOENT) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return QStringLiteral("cannot look at it (%1): check the path")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
     } else if (::lstat(path.constData(), &there) == 0) {
         return QStringLiteral("is a link to a file that does not exist: give the name of a new "
                               "file, or of a PNG image to replace");
@@ -350,16 +351,21 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray temporary = target.left(slash + 1) + ".tessora-png-" +
                                  QByteArray::number(QRandomGenerator::system()->generate(), 16);
+    auto cannot = [](int error) {
+        return QStringLiteral("cannot write it (%1): check the folder and the disk, or give "
+                              "another name")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    };
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return cannot(errno);
     const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
                          (!mode || ::fchmod(fd, *mode) == 0) && ::fsync(fd) == 0;
     const int error = errno;
     if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
         const int failure = written ? errno : error;
         ::unlink(temporary.constData());
-        return QString::fromLocal8Bit(std::strerror(failure));
+        return cannot(failure);
     }
     return {};
 }
