@@ -443,8 +443,10 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     // Compared as the disk holds it: another program, or another name of the same file, may have
     // changed it behind this descriptor's cached pages.
     FontTable current;
+    // The length was right a moment ago: a short read means another program has just cut it.
     if (const int error = readFromDisk(fd, current, calls))
-        return refuse(failed(Failure::ReadFailed, path, std::max(error, 0)));
+        return refuse(error > 0 ? failed(Failure::ReadFailed, path, error)
+                                : failed(Failure::LengthChanged, path));
     if (!untouchedSince(current, archive))
         return refuse(failed(Failure::Changed, path));
 
