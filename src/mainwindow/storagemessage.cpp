@@ -64,8 +64,6 @@ QString what(const Failure &f)
                   "game's resource file.")
             .arg(path);
     case Failure::NotWritable:
-        if (f.error == EWOULDBLOCK)
-            return leased(path);
         if (f.error == EACCES || f.error == EPERM || f.error == EROFS)
             return tr("Cannot write to %1: %2.").arg(path, error) +
                    tr("\n\nTessora needs to write to the file to save your edits.");

@@ -28,8 +28,17 @@ QByteArray chunk(const char *type, const QByteArray &data)
            be32(crc32(0, reinterpret_cast<const Bytef *>(body.data()), uInt(body.size())));
 }
 
-// A PNG as other programs write them, chunk by chunk: each pixel of the table as the samples
-// the function gives it, unfiltered.
+// A PNG as other programs write them, chunk by chunk, from its rows of samples.
+QByteArray encode(int width, int height, int depth, int type, const QByteArray &chunks,
+                  const QByteArray &rows)
+{
+    const QByteArray header =
+        be32(width) + be32(height) + char(depth) + char(type) + QByteArray(3, '\0');
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunks +
+           chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
+}
+
+// Each pixel of the table as the samples the function gives it, unfiltered.
 template <typename Samples>
 QByteArray png(const FontTable &table, int depth, int type, const QByteArray &chunks,
                Samples samples, int width = 128, int height = 96)
@@ -40,10 +49,7 @@ QByteArray png(const FontTable &table, int depth, int type, const QByteArray &ch
         for (int x = 0; x < 128; ++x)
             rows += samples(table.byte(128 * y + x + 1), x, y);
     }
-    const QByteArray header =
-        be32(width) + be32(height) + char(depth) + char(type) + QByteArray(3, '\0');
-    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunks +
-           chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
+    return encode(width, height, depth, type, chunks, rows);
 }
 
 QByteArray rgb(quint8 level, int, int)
@@ -108,7 +114,6 @@ void TestTessoraPng::imports()
     const QByteArray archive = QFile::encodeName(in("copy.bin")); // an archive of any name
     const FontTable table = makeTable(), other = makeTable(1);
     createArchive(archive, other);
-    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
     auto gray = [](quint8 level, int, int) {
         return QByteArray(1, char(level));
     };
@@ -199,6 +204,23 @@ void TestTessoraPng::imports()
         QVERIFY2(code == 0 && output.contains(says), qPrintable(error + output));
     }
     QVERIFY(Snapshot::of(archive) == Snapshot::archive(table));
+    // Below 8 bits, samples packed into bytes become levels spread over the 256.
+    for (const int depth : {1, 2, 4}) {
+        const int top = (1 << depth) - 1, across = 8 / depth;
+        QByteArray rows;
+        FontTable expected;
+        for (int i = 0; i < TableSize; i += across) {
+            rows += QByteArray(i % 128 == 0, '\0') + char(0);
+            for (int j = i; j < i + across; ++j) {
+                rows.back() = char(rows.back() << depth | (j * 7 / 5) % (top + 1));
+                expected.setByte(j + 1, quint8((j * 7 / 5) % (top + 1) * 255 / top));
+            }
+        }
+        save("low.png", encode(128, 96, depth, 0, {}, rows));
+        QCOMPARE(std::get<0>(run({"import", in("low.png"), archive})), 0);
+        QVERIFY2(Snapshot::of(archive) == Snapshot::archive(expected),
+                 qPrintable(QString::number(depth)));
+    }
     QCOMPARE(std::get<0>(run({"import", in("gray.png")})), 2);
     QCOMPARE(std::get<0>(run({"--help"})), 0);
 }
@@ -211,6 +233,7 @@ void TestTessoraPng::exports()
     const QByteArray archive = QFile::encodeName(in(ResourceName));
     createArchive(archive, table);
     QVERIFY(QDir().mkpath(in("other")) && QDir().mkpath(in("folder")));
+    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
     createArchive(QFile::encodeName(in("other/san11res.bin")), makeTable(1));
     save("old.png", png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
     QVERIFY(::mkfifo(path("fifo"), 0644) == 0 && ::symlink(archive, path("link.png")) == 0 &&

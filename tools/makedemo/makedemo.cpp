@@ -5,6 +5,7 @@
 
 #include "fonttable/fonttable.h"
 #include "fonttable/resourcefile.h"
+#include "mainwindow/storagemessage.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,14 +87,14 @@ int main(int argc, char *argv[])
     Failure failure = read.failure;
     if (!sized) {
         failure.what = Failure::WriteFailed;
+        failure.path = path;
         failure.error = sizeError;
     } else if (read.ok()) {
         failure = writeBlock(folder, read.archive, demoFont()).failure;
     }
     if (failure.what != Failure::None) {
         ::unlinkat(folder.fd(), ResourceName, 0);
-        std::fprintf(stderr, "makedemo: cannot write the demo font into %s (failure %d: %s)\n",
-                     qPrintable(path), int(failure.what), std::strerror(failure.error));
+        std::fprintf(stderr, "makedemo: %s\n", qPrintable(storageMessage(failure, true)));
         return 1;
     }
     std::printf("Created the demo archive %s.\n", qPrintable(path));

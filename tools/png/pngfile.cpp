@@ -128,10 +128,14 @@ QString checkProfile(const QByteArray &profile)
             return QStringLiteral("its colour profile says its values are linear light, not the "
                                   "grays shown on a screen: %1")
                 .arg(Redo);
-        if (std::min(away[0], away[1]) > 0.02)
+        if (std::min(away[0], away[1]) > 0.02 && middle > 0 && middle < 1)
             return QStringLiteral("its colour profile has a tone curve of about gamma %1, not "
                                   "sRGB's or gamma 2.2: %2")
                 .arg(std::log(middle) / std::log(0.5), 0, 'f', 1)
+                .arg(Redo);
+        if (std::min(away[0], away[1]) > 0.02)
+            return QStringLiteral("its colour profile has a tone curve other than sRGB's or gamma "
+                                  "2.2: %1")
                 .arg(Redo);
     }
     return {};
@@ -177,9 +181,10 @@ void onWarning(png_structp, png_const_charp)
 {
 }
 
-// The image's rows as stored: one byte a sample below 16 bits, two (big-endian) at 16.
+// The image's rows as stored: one byte a sample below 16 bits, two (big-endian) at 16, each
+// sample's value unscaled from depth bits.
 QString readRows(png_structp png, png_infop info, std::vector<png_byte> &pixels,
-                 std::vector<png_bytep> &rows)
+                 std::vector<png_bytep> &rows, int &depth)
 {
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_read_info(png, info);
@@ -194,6 +199,7 @@ QString readRows(png_structp png, png_infop info, std::vector<png_byte> &pixels,
             .arg(Height);
     if (const QString colours = checkColours(png, info); !colours.isEmpty())
         return colours;
+    depth = png_get_bit_depth(png, info); // before unpacking makes it 8
     png_set_packing(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -208,11 +214,10 @@ QString readRows(png_structp png, png_infop info, std::vector<png_byte> &pixels,
 }
 
 // The levels of every pixel, or why one of them is not an opaque gray.
-QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &rows,
+QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &rows, int depth,
                FontTable &table)
 {
     const int type = png_get_color_type(png, info);
-    const int depth = png_get_bit_depth(png, info);
     const int channels = png_get_channels(png, info);
     const int bytes = depth == 16 ? 2 : 1;
     const int maximum = (1 << depth) - 1;
@@ -280,7 +285,7 @@ QString decode(std::FILE *file, FontTable &table)
 {
     png_byte signature[8];
     if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
-        return QStringLiteral("not a PNG image");
+        return QStringLiteral("not a PNG image: give a PNG file, such as one export wrote");
     Reading reading;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, &onError, &onWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -290,16 +295,18 @@ QString decode(std::FILE *file, FontTable &table)
     }
     std::vector<png_byte> pixels;
     std::vector<png_bytep> rows;
+    int depth = 0;
     QString problem;
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         png_set_sig_bytes(png, 8);
-        problem = readRows(png, info, pixels, rows);
+        problem = readRows(png, info, pixels, rows, depth);
     } else {
-        problem = QStringLiteral("a damaged PNG image (%1)").arg(reading.message);
+        problem = QStringLiteral("a damaged PNG image (%1): export it again from your image editor")
+                      .arg(reading.message);
     }
     if (problem.isEmpty())
-        problem = levels(png, info, rows, table);
+        problem = levels(png, info, rows, depth, table);
     png_destroy_read_struct(&png, &info, nullptr);
     return problem;
 }
@@ -309,6 +316,7 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
     struct stat there;
     QByteArray target = path;
     std::optional<mode_t> mode; // an existing file's, kept
+    struct stat owner = {};
     if (::stat(path.constData(), &there) == 0) {
         if (S_ISDIR(there.st_mode))
             return QStringLiteral("is a folder: give the name of a PNG file to write");
@@ -319,10 +327,16 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
             return QStringLiteral("is the archive itself: give the name of a PNG file to write");
         char head[8] = {};
         const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        const bool png = fd >= 0 && ::read(fd, head, 8) == 8 &&
+        if (fd < 0)
+            return QStringLiteral("cannot read it (%1), so it is left as it is: give the name of "
+                                  "a new file, or of a PNG image you may replace")
+                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        const bool png = ::read(fd, head, 8) == 8 &&
                          png_sig_cmp(reinterpret_cast<png_const_bytep>(head), 0, 8) == 0;
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
+        if (png && ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+            return QStringLiteral("is write-protected, so it is left as it is: make it writable, "
+                                  "or give the name of a new file");
         if (!png)
             return QStringLiteral("exists and is not a PNG image, so it is left as it is: give "
                                   "the name of a new file, or of a PNG image to replace");
@@ -331,6 +345,7 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
         target = resolved ? QByteArray(resolved) : path;
         std::free(resolved);
         mode = there.st_mode & 07777;
+        owner = there;
     } else if (errno != ENOENT) {
         return QStringLiteral("cannot look at it (%1): check the path")
             .arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -359,13 +374,29 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return cannot(errno);
-    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
-                         (!mode || ::fchmod(fd, *mode) == 0) && ::fsync(fd) == 0;
-    const int error = errno;
+    qsizetype done = 0;
+    errno = 0;
+    for (ssize_t n = 1; done < bytes.size() && n > 0; done += std::max<ssize_t>(n, 0))
+        n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    // A write that moved nothing without an error means the disk or a limit is full.
+    const int error = done < bytes.size() && errno == 0 ? ENOSPC : errno;
+    // As root, a replaced image keeps its owner.
+    const bool written =
+        done == bytes.size() &&
+        (!mode || (::fchmod(fd, *mode) == 0 &&
+                   (::geteuid() != 0 || ::fchown(fd, owner.st_uid, owner.st_gid) == 0))) &&
+        ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
         const int failure = written ? errno : error;
         ::unlink(temporary.constData());
         return cannot(failure);
+    }
+    // The new name lasts through a crash only once the folder is on the disk too.
+    const QByteArray folderPath = slash > 0 ? target.left(slash) : slash == 0 ? "/" : ".";
+    if (const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
     }
     return {};
 }

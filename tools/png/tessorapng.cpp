@@ -99,6 +99,8 @@ QString words(const Failure &f, bool writing)
                    .arg(f.paths.value(0));
         break;
     case Failure::FolderGone:
+        what = QStringLiteral("its folder has been deleted or moved: check the path");
+        break;
     case Failure::Vanished:
     case Failure::Gone:
     case Failure::Replaced:
