@@ -3,16 +3,13 @@
 // dark. It goes into the given folder unless Tessora would find an archive there already; an
 // existing file is never touched.
 
-#include "fonttable/fonttable.h"
+#include "fonttable/fontrender.h"
 #include "fonttable/resourcefile.h"
 #include "mainwindow/storagemessage.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFont>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 
 #include <cstdio>
 #include <cstring>
@@ -32,23 +29,7 @@ FontTable demoFont()
     font.setStyleStrategy(QFont::PreferAntialias);
     // Each glyph row its own brightness, so the table shows several gray levels besides the
     // antialiased edges.
-    const int levels[GlyphRows] = {255, 224, 192, 255, 224, 192};
-
-    FontTable table;
-    for (int g = 1; g <= GlyphCount; ++g) {
-        const char32_t code = g < GlyphCount ? char32_t(' ' + g - 1) : U'\u2302';
-        QImage glyph(GlyphWidth, GlyphHeight, QImage::Format_Grayscale8);
-        glyph.fill(0);
-        QPainter painter(&glyph);
-        painter.setFont(font);
-        const int level = levels[(g - 1) / GlyphColumns];
-        painter.setPen(QColor(level, level, level));
-        painter.drawText(glyph.rect(), Qt::AlignCenter, QString::fromUcs4(&code, 1));
-        painter.end();
-        for (int k = 1; k <= PixelsPerGlyph; ++k)
-            table.setByte(pixelPosition(g, k), glyph.pixelColor(pixelColumn(k), pixelRow(k)).red());
-    }
-    return table;
+    return renderFont(font, {255, 224, 192, 255, 224, 192});
 }
 
 } // namespace

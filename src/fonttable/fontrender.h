@@ -1,0 +1,37 @@
+#pragma once
+
+// Drawing an installed font's characters into the font table, light on dark, each in its glyph's
+// cell: the demo archive's font and tessora-png render's. Needs a QGuiApplication.
+
+#include "fonttable/fonttable.h"
+
+#include <QFont>
+#include <QPoint>
+#include <QStringList>
+
+#include <array>
+
+namespace fonttable
+{
+
+// The character glyph 1-96 stands for: the space to '~', then the house sign, as the game's
+// glyph for character 127 is drawn.
+char32_t glyphCharacter(int glyph);
+
+// The glyph 1-96 of a character (127 or the house sign for glyph 96), or 0 when it has none.
+int glyphOf(char32_t character);
+
+// The brightness of full ink in each band of glyphs.
+using BandLevels = std::array<quint8, GlyphRows>;
+
+// Each glyph's character centred in its cell, then moved by the offset, and cut at the cell's
+// edges. Antialiased unless the font's style strategy says NoAntialias.
+FontTable renderFont(const QFont &font, const BandLevels &levels, QPoint offset = {});
+
+// The characters of the glyphs that the font itself lacks, which Qt draws from another font.
+QString missingCharacters(const QFont &font);
+
+// Installed families whose names come close to the given one, closest first.
+QStringList closeFamilies(const QString &family, int count = 3);
+
+} // namespace fonttable
