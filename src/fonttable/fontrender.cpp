@@ -1,9 +1,11 @@
 #include "fonttable/fontrender.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <numeric>
@@ -31,6 +33,12 @@ int editDistance(const QString &a, const QString &b)
         }
     }
     return row.back();
+}
+
+QString withoutFoundry(QString family)
+{
+    static const QRegularExpression foundry(QStringLiteral(R"( \[[^]]*\]$)"));
+    return family.remove(foundry);
 }
 
 } // namespace
@@ -79,13 +87,33 @@ QString missingCharacters(const QFont &font)
     return missing;
 }
 
+QString drawnFamily(const QFont &font)
+{
+    return withoutFoundry(QFontInfo(font).family());
+}
+
+bool drawsOwnFamily(const QFont &font)
+{
+    return drawnFamily(font).compare(withoutFoundry(font.families().value(0)),
+                                     Qt::CaseInsensitive) == 0;
+}
+
 QStringList closeFamilies(const QString &family, int count)
 {
     const QString wanted = family.toLower();
     // A name holding the other one comes first, then the fewest edits; a name that needs more
     // edits than a third of its length is not close.
     std::vector<std::pair<int, QString>> close;
-    for (const QString &name : QFontDatabase::families()) {
+    for (const QString &listed : QFontDatabase::families()) {
+        QFont font;
+        font.setFamilies({listed});
+        // Each family once, without its foundry, and not names such as "Monospace" that Qt
+        // draws with another family.
+        const QString name = drawnFamily(font);
+        if ((listed != name && !listed.startsWith(name + " [")) ||
+            std::any_of(close.begin(), close.end(),
+                        [&](const auto &c) { return c.second == name; }))
+            continue;
         const QString lower = name.toLower();
         const int distance =
             lower.contains(wanted) || wanted.contains(lower) ? -1 : editDistance(wanted, lower);

@@ -225,8 +225,8 @@ void TestTessoraPng::imports()
     QCOMPARE(std::get<0>(run({"--help"})), 0);
 }
 
-// Export writes a new file or replaces a PNG image whole, from an archive it only reads; anything
-// else at the path is left as it was.
+// Export and render write a new file or replace a PNG image whole, export from an archive it only
+// reads; anything else at the path is left as it was, and so is a family that is not installed.
 void TestTessoraPng::exports()
 {
     const FontTable table = makeTable();
@@ -240,32 +240,50 @@ void TestTessoraPng::exports()
             ::symlink("nowhere.png", path("dangling.png")) == 0);
     const struct {
         QStringList arguments;
-        const char *file; // the one named; empty: the export succeeds
+        const char *file; // the one named; empty: the command succeeds
         const char *says;
     } cases[] = {
-        {{in(ResourceName), in("f\\0351nt.png")}, "", ""},
-        {{in(ResourceName), in("old.png")}, "", ""},
-        {{in(ResourceName), in(ResourceName)}, ResourceName, "the archive itself"},
-        {{in(ResourceName), in("link.png")}, "link.png", "the archive itself"},
-        {{in(ResourceName), in("other/san11res.bin")}, "other/san11res.bin", "not a PNG image"},
-        {{in(ResourceName), in("folder")}, "folder", "is a folder"},
-        {{in(ResourceName), in("fifo")}, "fifo", "not a regular file"},
-        {{in(ResourceName), in("dangling.png")}, "dangling.png", "does not exist"},
-        {{in(ResourceName), in("nowhere/new.png")}, "new.png", "No such file"},
-        {{in("missing.bin"), in("new.png")}, "missing.bin", "no such file"},
-        {{in("short.bin"), in("new.png")}, "short.bin", "too short"},
+        {{"export", in(ResourceName), in("f\\0351nt.png")}, "", ""},
+        {{"export", in(ResourceName), in("old.png")}, "", ""},
+        {{"export", in(ResourceName), in(ResourceName)}, ResourceName, "the archive itself"},
+        {{"export", in(ResourceName), in("link.png")}, "link.png", "the archive itself"},
+        {{"export", in(ResourceName), in("other/san11res.bin")}, "other/san11res.bin", "not a PNG"},
+        {{"export", in(ResourceName), in("folder")}, "folder", "is a folder"},
+        {{"export", in(ResourceName), in("fifo")}, "fifo", "not a regular file"},
+        {{"export", in(ResourceName), in("dangling.png")}, "dangling.png", "does not exist"},
+        {{"export", in(ResourceName), in("nowhere/new.png")}, "new.png", "No such file"},
+        {{"export", in("missing.bin"), in("new.png")}, "missing.bin", "no such file"},
+        {{"export", in("short.bin"), in("new.png")}, "short.bin", "too short"},
+        {{"render", "DejaVu Sans Mono", "13", in("font.png")}, "", ""},
+        {{"render", "Dejavu Sans Mon", "13", in("new.png")}, "Dejavu Sans Mon", "DejaVu Sans Mono"},
     };
     for (const auto &[arguments, file, says] : cases) {
-        const QByteArray target = QFile::encodeName(arguments[1]).replace("\\0351", "\xe9");
+        const QByteArray target = QFile::encodeName(arguments.last()).replace("\\0351", "\xe9");
         const Snapshot start = Snapshot::of(archive), other = Snapshot::of(target);
         const QStringList files = QDir(m_dir.path()).entryList();
-        const auto [code, error, output] = run(QStringList{"export"} + arguments);
+        const auto [code, error, output] = run(arguments);
         QVERIFY2(Snapshot::of(archive) == start, qPrintable(error));
         if (*file == '\0') {
             QVERIFY2(code == 0 && error.isEmpty() && ::rename(target, path("check.png")) == 0,
                      qPrintable(error));
             const QImage image(in("check.png"));
             QCOMPARE(image.format(), QImage::Format_Grayscale8);
+            // A font's ink, in the rows and columns of a character's cell, from 0 to 255 * 128.
+            auto ink = [&](char c, int top, int bottom, int left = 0, int right = 7) {
+                int sum = 0;
+                for (int y = top; y <= bottom; ++y)
+                    for (int x = left; x <= right; ++x)
+                        sum +=
+                            image.pixelColor((c - 32) % 16 * 8 + x, (c - 32) / 16 * 16 + y).red();
+                return sum;
+            };
+            if (arguments[0] == "render") {
+                QVERIFY(ink(' ', 0, 15) == 0 && ink('_', 12, 15) > 255 && ink('_', 0, 11) == 0);
+                QVERIFY(ink('^', 0, 7) > 255 && ink('^', 8, 15) == 0);
+                QVERIFY(ink('|', 0, 15, 3, 4) >
+                        4 * (ink('|', 0, 15, 0, 2) + ink('|', 0, 15, 5, 7)));
+                continue;
+            }
             for (int i = 0; i < TableSize; ++i)
                 QCOMPARE(image.constScanLine(i / 128)[i % 128], table.byte(i + 1));
             continue;

@@ -311,7 +311,22 @@ QString decode(std::FILE *file, FontTable &table)
     return problem;
 }
 
-QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, ino_t keepInode)
+bool isPng(int fd)
+{
+    char head[8] = {};
+    return ::read(fd, head, 8) == 8 &&
+           png_sig_cmp(reinterpret_cast<png_const_bytep>(head), 0, 8) == 0;
+}
+
+QImage image(const FontTable &table)
+{
+    QImage image(Width, Height, QImage::Format_Grayscale8);
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(image.scanLine(y), table.data() + y * Width, Width);
+    return image;
+}
+
+QString write(const QImage &image, const QByteArray &path, const Source &source)
 {
     struct stat there;
     QByteArray target = path;
@@ -323,16 +338,15 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
         if (!S_ISREG(there.st_mode))
             return QStringLiteral("is not a regular file (a device, a pipe or a socket): give the "
                                   "name of a PNG file to write");
-        if (there.st_dev == keepDevice && there.st_ino == keepInode)
-            return QStringLiteral("is the archive itself: give the name of a PNG file to write");
-        char head[8] = {};
+        if (source.what && there.st_dev == source.device && there.st_ino == source.inode)
+            return QStringLiteral("is %1 itself: give the name of a PNG file to write")
+                .arg(source.what);
         const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             return QStringLiteral("cannot read it (%1), so it is left as it is: give the name of "
                                   "a new file, or of a PNG image you may replace")
                 .arg(QString::fromLocal8Bit(std::strerror(errno)));
-        const bool png = ::read(fd, head, 8) == 8 &&
-                         png_sig_cmp(reinterpret_cast<png_const_bytep>(head), 0, 8) == 0;
+        const bool png = isPng(fd);
         ::close(fd);
         if (png && ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
             return QStringLiteral("is write-protected, so it is left as it is: make it writable, "
@@ -354,9 +368,6 @@ QString write(const FontTable &table, const QByteArray &path, dev_t keepDevice, 
                               "file, or of a PNG image to replace");
     }
 
-    QImage image(Width, Height, QImage::Format_Grayscale8);
-    for (int y = 0; y < Height; ++y)
-        std::memcpy(image.scanLine(y), table.data() + y * Width, Width);
     QBuffer encoded;
     if (!encoded.open(QIODevice::WriteOnly) || !image.save(&encoded, "png"))
         return QStringLiteral("cannot encode the image");

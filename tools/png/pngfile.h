@@ -3,9 +3,12 @@
 #include "fonttable/fonttable.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
 #include <cstdio>
+
+#include <sys/types.h>
 
 // The font table as a PNG file: 128 x 96 pixels, pixel (x, y) the byte 128 * y + x + 1. Files
 // are named by paths taken as bytes, so that a name in any encoding is the file meant.
@@ -20,10 +23,22 @@ inline constexpr int Height = fonttable::GlyphRows * fonttable::GlyphHeight;
 // or an empty string.
 QString decode(std::FILE *file, fonttable::FontTable &table);
 
-// Writes the table as an 8-bit grayscale PNG, whole or not at all, to a new file or over an
+// Whether the open file starts as a PNG image does; reads its first 8 bytes.
+bool isPng(int fd);
+
+// The table as an 8-bit grayscale image, byte for byte.
+QImage image(const fonttable::FontTable &table);
+
+// The file an image was made from, which writing it must never replace.
+struct Source {
+    dev_t device = 0;
+    ino_t inode = 0;
+    const char *what = nullptr; // as named in a refusal, such as "the archive"
+};
+
+// Writes the 8-bit grayscale image as a PNG, whole or not at all, to a new file or over an
 // existing PNG image; anything else at that path is refused and left as it is, and so is the
-// file with the given device and inode (the archive the table came from).
-QString write(const fonttable::FontTable &table, const QByteArray &path, dev_t keepDevice,
-              ino_t keepInode);
+// source.
+QString write(const QImage &image, const QByteArray &path, const Source &source = {});
 
 } // namespace pngfile

@@ -2,25 +2,55 @@
 // is an image, 128 pixels wide and 96 rows high, one gray byte a pixel, so the PNG holds it as
 // it lies. Import goes through the same checks and verification as Tessora's Save.
 
+#include "fonttable/fontrender.h"
 #include "fonttable/resourcefile.h"
 #include "png/pngfile.h"
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QMap>
+#include <QMetaEnum>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 using namespace fonttable;
 
 namespace
 {
 
-const char Usage[] = "usage: tessora-png export ARCHIVE FILE.png\n"
-                     "       tessora-png import FILE.png ARCHIVE\n"
-                     "\n"
-                     "export writes the font table of the game's archive (san11res.bin) as a\n"
-                     "128 x 96 grayscale PNG. import writes such a PNG back into the archive in\n"
-                     "place: only the font table's 12,288 bytes can change, never the archive's\n"
-                     "length. Its pixels must all be gray and opaque.\n";
+const char Usage[] =
+    "usage: tessora-png export ARCHIVE FILE.png\n"
+    "       tessora-png import FILE.png ARCHIVE\n"
+    "       tessora-png render FAMILY PIXELSIZE FILE.png [--weight W] [--no-antialias]\n"
+    "                          [--offset DX,DY] [--level N]\n"
+    "       tessora-png preview SOURCE TEXT FILE.png [--scale N]\n"
+    "\n"
+    "export writes the font table of the game's archive (san11res.bin) as a\n"
+    "128 x 96 grayscale PNG. import writes such a PNG back into the archive in\n"
+    "place: only the font table's 12,288 bytes can change, never the archive's\n"
+    "length. Its pixels must all be gray and opaque.\n"
+    "\n"
+    "render draws the characters from the space to ~, and the house sign for the\n"
+    "last glyph, with an installed font into such a PNG, light on dark, each\n"
+    "centred in its 8 x 16 cell: PIXELSIZE is the font's height in pixels (13\n"
+    "fills a cell), --weight a name such as bold or a number from 1 to 1000,\n"
+    "--offset moves every character within its cell, --level is the gray of full\n"
+    "ink (255, white, by default).\n"
+    "\n"
+    "preview draws TEXT in the glyphs of SOURCE, an archive or a font table PNG,\n"
+    "each character its 8 x 16 cell, each line of TEXT below the last, enlarged\n"
+    "N times (1 by default: the pixels are the glyphs' bytes).\n";
+
+int usage(const QByteArray &problem = {})
+{
+    if (!problem.isEmpty())
+        std::fprintf(stderr, "tessora-png: %s\n", problem.constData());
+    std::fputs(Usage, stderr);
+    return 2;
+}
 
 // One line on standard error, naming the file and the problem.
 int fail(const QByteArray &file, const QString &problem)
@@ -174,29 +204,36 @@ int exportTable(const QByteArray &archivePath, const QByteArray &png)
     if (!read.ok())
         return fail(archivePath, words(read.failure, false));
     if (const QString problem =
-            pngfile::write(read.archive.base, png, read.archive.device, read.archive.inode);
+            pngfile::write(pngfile::image(read.archive.base), png,
+                           {read.archive.device, read.archive.inode, "the archive"});
         !problem.isEmpty())
         return fail(png, problem);
     return 0;
 }
 
-int importTable(const QByteArray &png, const QByteArray &archivePath)
+// The font table in a PNG image, and the image file's identity. Never waits on a pipe or a
+// device: only a regular file is read.
+QString readPng(const QByteArray &png, FontTable &table, struct stat &info)
 {
-    // Never waits on a pipe or a device: only a regular file is read.
     const int fd = ::open(png.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat info;
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
-        return fail(png, systemError(error));
+        return systemError(error);
     }
     std::FILE *file = S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
-    FontTable table;
     const QString problem = file ? pngfile::decode(file, table)
                                  : QStringLiteral("is not a regular file, so not a PNG image");
     file ? std::fclose(file) : ::close(fd);
-    if (!problem.isEmpty())
+    return problem;
+}
+
+int importTable(const QByteArray &png, const QByteArray &archivePath)
+{
+    FontTable table;
+    struct stat info;
+    if (const QString problem = readPng(png, table, info); !problem.isEmpty())
         return fail(png, problem);
 
     const ArchivePath archive(archivePath);
@@ -219,6 +256,130 @@ int importTable(const QByteArray &png, const QByteArray &archivePath)
     return 0;
 }
 
+// A command's operands in order and its options, each "--name value", "--name=value" or, for a
+// switch, "--name"; after "--" all are operands, for a text that starts with "--".
+struct Arguments {
+    QList<QByteArray> operands;
+    QMap<QByteArray, QByteArray> options;
+    QByteArray problem;
+
+    Arguments(int argc, char *argv[], const QList<QByteArray> &valued,
+              const QList<QByteArray> &switches)
+    {
+        bool ended = false;
+        for (int i = 2; i < argc; ++i) {
+            const QByteArray argument = argv[i];
+            const qsizetype equals = argument.indexOf('=');
+            const QByteArray name = equals < 0 ? argument : argument.left(equals);
+            if (ended || !argument.startsWith("--"))
+                operands += argument;
+            else if (argument == "--")
+                ended = true;
+            else if (switches.contains(name) && equals < 0)
+                options[name] = {};
+            else if (valued.contains(name) && equals >= 0)
+                options[name] = argument.mid(equals + 1);
+            else if (valued.contains(name) && i + 1 < argc)
+                options[name] = argv[++i];
+            else
+                problem = "unknown option, or an option without its value: " + argument;
+        }
+    }
+};
+
+// A whole number from low to high.
+std::optional<int> number(const QByteArray &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= low && value <= high ? std::optional(value) : std::nullopt;
+}
+
+// A weight as Qt names it (case aside) or as a number.
+std::optional<int> weight(const QByteArray &text)
+{
+    const QMetaEnum names = QMetaEnum::fromType<QFont::Weight>();
+    for (int i = 0; i < names.keyCount(); ++i)
+        if (text.compare(names.key(i), Qt::CaseInsensitive) == 0)
+            return names.value(i);
+    return number(text, 1, 1000);
+}
+
+// A character as a message names it: spelt out when it would not show.
+QString name(char32_t character)
+{
+    const QString text = QString::fromUcs4(&character, 1);
+    const QString code = QStringLiteral("U+%1").arg(uint(character), 4, 16, QChar('0')).toUpper();
+    if (character == ' ')
+        return QStringLiteral("the space");
+    return QChar::isPrint(character) && character < 127 ? text
+           : QChar::isPrint(character)                  ? QStringLiteral("%1 (%2)").arg(text, code)
+                                                        : code;
+}
+
+int render(const Arguments &arguments)
+{
+    if (arguments.operands.size() != 3)
+        return usage();
+    const QByteArray &family = arguments.operands[0], &png = arguments.operands[2];
+    const std::optional<int> size = number(arguments.operands[1], 1, 64);
+    const std::optional<int> level = number(arguments.options.value("--level", "255"), 1, 255);
+    const std::optional<int> bold = weight(arguments.options.value("--weight", "normal"));
+    const QList<QByteArray> offset = arguments.options.value("--offset", "0,0").split(',');
+    const std::optional<int> dx = number(offset.value(0), -16, 16);
+    const std::optional<int> dy = number(offset.value(1), -16, 16);
+    if (!size)
+        return usage("PIXELSIZE must be a whole number from 1 to 64");
+    if (!level)
+        return usage("--level must be a whole number from 1 to 255");
+    if (!bold)
+        return usage("--weight must be a number from 1 to 1000, or one of thin, extralight, "
+                     "light, normal, medium, demibold, bold, extrabold, black");
+    if (offset.size() != 2 || !dx || !dy)
+        return usage("--offset must be two whole numbers from -16 to 16, such as 1,-2");
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes on the desktop session, such as a missing XDG_RUNTIME_DIR, would only hide
+    // the one line that says what happened.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    int argc = 1;
+    char program[] = "tessora-png", *argv[] = {program, nullptr};
+    const QGuiApplication app(argc, argv);
+    QFont font;
+    font.setFamilies({QString::fromLocal8Bit(family)});
+    font.setPixelSize(*size);
+    font.setWeight(QFont::Weight(*bold));
+    font.setStyleStrategy(arguments.options.contains("--no-antialias") ? QFont::NoAntialias
+                                                                       : QFont::PreferAntialias);
+    // Qt draws with another font rather than none; that is not the font asked for.
+    if (!drawsOwnFamily(font)) {
+        const QStringList close = closeFamilies(font.families().front());
+        return fail(family,
+                    QStringLiteral("no font family of this name is installed (Qt would "
+                                   "draw %1 instead); %2")
+                        .arg(drawnFamily(font),
+                             close.isEmpty()
+                                 ? QStringLiteral("fc-list : family lists those "
+                                                  "that are")
+                                 : QStringLiteral("close ones are %1").arg(close.join(", "))));
+    }
+    const BandLevels levels = {quint8(*level), quint8(*level), quint8(*level),
+                               quint8(*level), quint8(*level), quint8(*level)};
+    const FontTable table = renderFont(font, levels, {*dx, *dy});
+    if (const QString problem = pngfile::write(pngfile::image(table), png); !problem.isEmpty())
+        return fail(png, problem);
+    if (const QString missing = missingCharacters(font); !missing.isEmpty()) {
+        QStringList names;
+        for (const char32_t character : missing.toUcs4())
+            names += name(character);
+        std::fprintf(stderr, "tessora-png: %s has no %s, so Qt drew %s from another font\n",
+                     family.constData(), names.join(' ').toLocal8Bit().constData(),
+                     names.size() == 1 ? "it" : "those");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -232,6 +393,10 @@ int main(int argc, char *argv[])
         return exportTable(argv[2], argv[3]);
     if (argc == 4 && command == "import")
         return importTable(argv[2], argv[3]);
-    std::fputs(Usage, stderr);
-    return 2;
+    if (command == "render") {
+        const Arguments arguments(argc, argv, {"--weight", "--offset", "--level"},
+                                  {"--no-antialias"});
+        return arguments.problem.isEmpty() ? render(arguments) : usage(arguments.problem);
+    }
+    return usage();
 }
