@@ -225,8 +225,9 @@ void TestTessoraPng::imports()
     QCOMPARE(std::get<0>(run({"--help"})), 0);
 }
 
-// Export and render write a new file or replace a PNG image whole, export from an archive it only
-// reads; anything else at the path is left as it was, and so is a family that is not installed.
+// Export, preview and render write a new file or replace a PNG image whole, from an archive they
+// only read; anything else at the path is left as it was, and so is a family that is not
+// installed. A preview of the 96 characters in the table's layout is the table itself.
 void TestTessoraPng::exports()
 {
     const FontTable table = makeTable();
@@ -238,6 +239,10 @@ void TestTessoraPng::exports()
     save("old.png", png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
     QVERIFY(::mkfifo(path("fifo"), 0644) == 0 && ::symlink(archive, path("link.png")) == 0 &&
             ::symlink("nowhere.png", path("dangling.png")) == 0);
+    QString all; // the 96 characters in the table's layout, as printf %b reads them
+    for (char c = ' '; c < 127; ++c)
+        all += QString(QChar(c)).replace('\\', "\\\\") + ((c - 31) % 16 ? "" : "\\n");
+    all += QChar(0x2302);
     const struct {
         QStringList arguments;
         const char *file; // the one named; empty: the command succeeds
@@ -254,6 +259,9 @@ void TestTessoraPng::exports()
         {{"export", in(ResourceName), in("nowhere/new.png")}, "new.png", "No such file"},
         {{"export", in("missing.bin"), in("new.png")}, "missing.bin", "no such file"},
         {{"export", in("short.bin"), in("new.png")}, "short.bin", "too short"},
+        {{"preview", in(ResourceName), all, in("preview.png")}, "", ""},
+        {{"preview", in("check.png"), all, in("preview.png")}, "", ""}, // what the row above wrote
+        {{"preview", in(ResourceName), "caf\\0303\\0251", in("new.png")}, "\u00e9", "U+00E9"},
         {{"render", "DejaVu Sans Mono", "13", in("font.png")}, "", ""},
         {{"render", "Dejavu Sans Mon", "13", in("new.png")}, "Dejavu Sans Mon", "DejaVu Sans Mono"},
     };

@@ -380,6 +380,80 @@ int render(const Arguments &arguments)
     return 0;
 }
 
+// The font table from a PNG image, told apart by its signature, or from an archive; and the
+// file it came from, which the preview must not replace.
+QString readSource(const QByteArray &path, FontTable &table, pngfile::Source &source)
+{
+    struct stat info = {};
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const bool png =
+        fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && pngfile::isPng(fd);
+    if (fd >= 0)
+        ::close(fd);
+    if (png) {
+        const QString problem = readPng(path, table, info);
+        source = {info.st_dev, info.st_ino, "the font image"};
+        return problem;
+    }
+    const ArchivePath archive(path);
+    const ReadResult read = readBlock(archive.folder, archive.name, Access::ReadOnly);
+    table = read.archive.base;
+    source = {read.archive.device, read.archive.inode, "the archive"};
+    return read.ok() ? QString() : words(read.failure, false);
+}
+
+int preview(const Arguments &arguments)
+{
+    if (arguments.operands.size() != 3)
+        return usage();
+    const QByteArray &from = arguments.operands[0], &png = arguments.operands[2];
+    const std::optional<int> scale = number(arguments.options.value("--scale", "1"), 1, 32);
+    if (!scale)
+        return usage("--scale must be a whole number from 1 to 32");
+    QList<QList<int>> lines; // glyphs
+    qsizetype longest = 0;
+    for (const QString &line : QString::fromLocal8Bit(arguments.operands[1]).split('\n')) {
+        lines.emplaceBack();
+        for (const char32_t character : line.toUcs4()) {
+            if (!glyphOf(character)) {
+                std::fprintf(stderr,
+                             "tessora-png: %s in the text is none of the font table's characters "
+                             "(the space to ~, and \u2302 for the last glyph): leave it out\n",
+                             name(character).toLocal8Bit().constData());
+                return 1;
+            }
+            lines.back().append(glyphOf(character));
+        }
+        longest = std::max(longest, lines.back().size());
+    }
+    if (longest == 0)
+        return usage("TEXT is empty");
+
+    FontTable table;
+    pngfile::Source source;
+    if (const QString problem = readSource(from, table, source); !problem.isEmpty())
+        return fail(from, problem);
+    const int cellWidth = GlyphWidth * *scale, cellHeight = GlyphHeight * *scale;
+    if (longest * cellWidth * lines.size() * cellHeight > 1 << 28)
+        return fail(png, QStringLiteral("the preview would be larger than 256 MB: give less text "
+                                        "or a smaller --scale"));
+    QImage image(int(longest) * cellWidth, int(lines.size()) * cellHeight,
+                 QImage::Format_Grayscale8);
+    for (int y = 0; y < image.height(); ++y) {
+        const QList<int> &line = lines[y / cellHeight];
+        for (int x = 0; x < image.width(); ++x) {
+            // Short lines end in spaces.
+            const int glyph = line.value(x / cellWidth, 1);
+            image.scanLine(y)[x] =
+                table.byte(glyphFirstByte(glyph) + RowBytes * (y % cellHeight / *scale) +
+                           x % cellWidth / *scale);
+        }
+    }
+    if (const QString problem = pngfile::write(image, png, source); !problem.isEmpty())
+        return fail(png, problem);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -397,6 +471,10 @@ int main(int argc, char *argv[])
         const Arguments arguments(argc, argv, {"--weight", "--offset", "--level"},
                                   {"--no-antialias"});
         return arguments.problem.isEmpty() ? render(arguments) : usage(arguments.problem);
+    }
+    if (command == "preview") {
+        const Arguments arguments(argc, argv, {"--scale"}, {});
+        return arguments.problem.isEmpty() ? preview(arguments) : usage(arguments.problem);
     }
     return usage();
 }
