@@ -36,13 +36,19 @@ const char Usage[] =
     "render draws the characters from the space to ~, and the house sign for the\n"
     "last glyph, with an installed font into such a PNG, light on dark, each\n"
     "centred in its 8 x 16 cell: PIXELSIZE is the font's height in pixels (13\n"
-    "fills a cell), --weight a name such as bold or a number from 1 to 1000,\n"
+    "suits a cell), --weight a name such as bold or a number from 1 to 1000,\n"
     "--offset moves every character within its cell, --level is the gray of full\n"
     "ink (255, white, by default).\n"
     "\n"
     "preview draws TEXT in the glyphs of SOURCE, an archive or a font table PNG,\n"
     "each character its 8 x 16 cell, each line of TEXT below the last, enlarged\n"
     "N times (1 by default: the pixels are the glyphs' bytes).\n";
+
+int help()
+{
+    std::fputs(Usage, stdout);
+    return 0;
+}
 
 int usage(const QByteArray &problem = {})
 {
@@ -262,6 +268,7 @@ struct Arguments {
     QList<QByteArray> operands;
     QMap<QByteArray, QByteArray> options;
     QByteArray problem;
+    bool help = false;
 
     Arguments(int argc, char *argv[], const QList<QByteArray> &valued,
               const QList<QByteArray> &switches)
@@ -275,6 +282,8 @@ struct Arguments {
                 operands += argument;
             else if (argument == "--")
                 ended = true;
+            else if (argument == "--help")
+                help = true;
             else if (switches.contains(name) && equals < 0)
                 options[name] = {};
             else if (valued.contains(name) && equals >= 0)
@@ -312,14 +321,14 @@ QString name(char32_t character)
     const QString code = QStringLiteral("U+%1").arg(uint(character), 4, 16, QChar('0')).toUpper();
     if (character == ' ')
         return QStringLiteral("the space");
-    return QChar::isPrint(character) && character < 127 ? text
-           : QChar::isPrint(character)                  ? QStringLiteral("%1 (%2)").arg(text, code)
-                                                        : code;
+    if (!QChar::isPrint(character))
+        return code;
+    return character < 127 ? text : QStringLiteral("%1 (%2)").arg(text, code);
 }
 
 int render(const Arguments &arguments)
 {
-    if (arguments.operands.size() != 3)
+    if (arguments.operands.size() != 3 || arguments.operands[0].isEmpty())
         return usage();
     const QByteArray &family = arguments.operands[0], &png = arguments.operands[2];
     const std::optional<int> size = number(arguments.operands[1], 1, 64);
@@ -355,17 +364,14 @@ int render(const Arguments &arguments)
     // Qt draws with another font rather than none; that is not the font asked for.
     if (!drawsOwnFamily(font)) {
         const QStringList close = closeFamilies(font.families().front());
-        return fail(family,
-                    QStringLiteral("no font family of this name is installed (Qt would "
-                                   "draw %1 instead); %2")
-                        .arg(drawnFamily(font),
-                             close.isEmpty()
-                                 ? QStringLiteral("fc-list : family lists those "
-                                                  "that are")
-                                 : QStringLiteral("close ones are %1").arg(close.join(", "))));
+        const QString instead =
+            QStringLiteral("no font family of this name is installed (Qt would draw %1 instead)")
+                .arg(drawnFamily(font));
+        return fail(family, close.isEmpty() ? instead + "; fc-list : family lists those that are"
+                                            : instead + "; close ones are " + close.join(", "));
     }
-    const BandLevels levels = {quint8(*level), quint8(*level), quint8(*level),
-                               quint8(*level), quint8(*level), quint8(*level)};
+    BandLevels levels;
+    levels.fill(quint8(*level));
     const FontTable table = renderFont(font, levels, {*dx, *dy});
     if (const QString problem = pngfile::write(pngfile::image(table), png); !problem.isEmpty())
         return fail(png, problem);
@@ -399,6 +405,9 @@ QString readSource(const QByteArray &path, FontTable &table, pngfile::Source &so
     const ReadResult read = readBlock(archive.folder, archive.name, Access::ReadOnly);
     table = read.archive.base;
     source = {read.archive.device, read.archive.inode, "the archive"};
+    if (read.failure.what == Failure::NotFound)
+        return QStringLiteral("no such file: give the path of a font table PNG or of the game's "
+                              "san11res.bin");
     return read.ok() ? QString() : words(read.failure, false);
 }
 
@@ -459,22 +468,21 @@ int preview(const Arguments &arguments)
 int main(int argc, char *argv[])
 {
     const QByteArray command = argc > 1 ? argv[1] : "";
-    if (argc == 2 && (command == "--help" || command == "-h")) {
-        std::fputs(Usage, stdout);
-        return 0;
-    }
+    if (argc == 2 && (command == "--help" || command == "-h"))
+        return help();
     if (argc == 4 && command == "export")
         return exportTable(argv[2], argv[3]);
     if (argc == 4 && command == "import")
         return importTable(argv[2], argv[3]);
-    if (command == "render") {
-        const Arguments arguments(argc, argv, {"--weight", "--offset", "--level"},
-                                  {"--no-antialias"});
-        return arguments.problem.isEmpty() ? render(arguments) : usage(arguments.problem);
-    }
-    if (command == "preview") {
-        const Arguments arguments(argc, argv, {"--scale"}, {});
-        return arguments.problem.isEmpty() ? preview(arguments) : usage(arguments.problem);
-    }
-    return usage();
+    if (command != "render" && command != "preview")
+        return usage();
+    const Arguments arguments =
+        command == "render"
+            ? Arguments(argc, argv, {"--weight", "--offset", "--level"}, {"--no-antialias"})
+            : Arguments(argc, argv, {"--scale"}, {});
+    if (arguments.help)
+        return help();
+    if (!arguments.problem.isEmpty())
+        return usage(arguments.problem);
+    return command == "render" ? render(arguments) : preview(arguments);
 }
