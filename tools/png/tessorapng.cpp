@@ -350,8 +350,11 @@ int render(const Arguments &arguments)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's notes on the desktop session, such as a missing XDG_RUNTIME_DIR, would only hide
-    // the one line that says what happened.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    // the one line that says what happened; what stops Qt is said.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "tessora-png: %s\n", qPrintable(text.simplified()));
+    });
     int argc = 1;
     char program[] = "tessora-png", *argv[] = {program, nullptr};
     const QGuiApplication app(argc, argv);
