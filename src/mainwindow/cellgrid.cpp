@@ -1,7 +1,7 @@
 #include "mainwindow/cellgrid.h"
 
 #include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "mainwindow/glyphtableview.h"
 
 #include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 using namespace fonttable;
 

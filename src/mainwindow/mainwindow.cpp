@@ -4,7 +4,7 @@
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/picturecell.h"
 #include "mainwindow/pixeleditor.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #include "mainwindow/picturecell.h"
 
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 #include <QAccessibleWidget>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "mainwindow/pixeleditor.h"
 
 #include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 using namespace fonttable;
 
