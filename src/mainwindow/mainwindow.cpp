@@ -2,7 +2,6 @@
 
 #include "about/aboutwindow.h"
 #include "mainwindow/glyphtableview.h"
-#include "mainwindow/picturecell.h"
 #include "mainwindow/pixeleditor.h"
 #include "units/units.h"
 
@@ -78,12 +77,12 @@ MainWindow::~MainWindow()
 
 void MainWindow::createControls(QWidget *client)
 {
-    m_viewer = new GlyphTableView(client);
+    m_viewer = new GlyphTableView(m_font, client);
     m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
 
     connect(m_viewer, &GlyphTableView::cellClicked, this, &MainWindow::loadGlyph);
 
-    m_editor = new PixelEditor(client);
+    m_editor = new PixelEditor(m_font, client);
     m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
     m_editor->setStrokes(true);
     connect(m_editor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
@@ -179,6 +178,12 @@ void MainWindow::createMenus()
         file->setActiveAction(file->actions().constFirst());
     });
     menuBar()->installEventFilter(this);
+
+    // Esc ends picking wherever the keyboard is in the window, before any widget that has it can
+    // take the key for itself; only while picking, so that otherwise Esc is the widgets' own.
+    m_endPicking = new QShortcut(Qt::Key_Escape, this);
+    m_endPicking->setEnabled(false);
+    connect(m_endPicking, &QShortcut::activated, this, &MainWindow::endPickMode);
     connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
 }
 
@@ -202,7 +207,7 @@ void MainWindow::read()
         showMessage(message);
         return;
     }
-    m_viewer->drawTable(state().FontTable);
+    m_viewer->drawTable();
     showGridlines();
 }
 
@@ -218,7 +223,7 @@ void MainWindow::loadGlyph(int glyph)
         showMessage(message);
         return;
     }
-    m_editor->showGlyph(state().PixelValues);
+    m_editor->showGlyph();
     showGridlines();
 }
 
@@ -244,8 +249,8 @@ void MainWindow::paint(int pixel)
 
 void MainWindow::showPaint(int pixel)
 {
-    m_editor->paintPixel(pixel, state().PenColor);
-    m_viewer->repaintPixel(state().SelectedGlyph, pixel, state().PenColor);
+    m_editor->paintPixel(pixel);
+    m_viewer->repaintPixel(state().SelectedGlyph, pixel);
 }
 
 void MainWindow::setPenLevel(int level)
@@ -280,6 +285,7 @@ void MainWindow::showPickMode()
     // Drawn pressed while picking: a second click leaves it pressed.
     m_pickColor->setChecked(state().PickMode);
     m_editor->setPickPointer(state().PickMode);
+    m_endPicking->setEnabled(state().PickMode);
 }
 
 void MainWindow::showGridlines()
@@ -314,14 +320,6 @@ void MainWindow::leaveMenus()
     menuBar()->setActiveAction(nullptr);
     QWidget *back = m_focusBeforeMenus ? m_focusBeforeMenus.data() : this;
     back->setFocus(Qt::OtherFocusReason);
-}
-
-void MainWindow::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape && state().PickMode)
-        endPickMode();
-    else
-        QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::showAbout()

@@ -11,6 +11,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QShortcut;
 class GlyphTableView;
 class PixelEditor;
 
@@ -35,7 +36,6 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createMenus();
@@ -70,6 +70,7 @@ private:
     QPushButton *m_pickColor = nullptr;
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
+    QShortcut *m_endPicking = nullptr;
     QPointer<AboutWindow> m_about; // open only while shown
     bool m_stroke = false;         // the stroke under way paints
     QPointer<QWidget> m_focusBeforeMenus;
