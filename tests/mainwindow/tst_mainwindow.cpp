@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -34,7 +33,7 @@ QList<AboutWindow *> aboutWindows()
 } // namespace
 
 // Runs once for each scale factor that CTest sets in QT_SCALE_FACTOR. Input goes to the real
-// window; a second FontEditor, on a copy of the archive, is given the operation that input
+// window; a second FontEditor, on a copy of the archive, is given the operation that the input
 // stands for, and the two must agree. The screen must show the window's own state.
 class TestMainWindow : public QObject
 {
@@ -69,14 +68,13 @@ private:
     QTemporaryDir m_dir, m_shadowDir;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<FontEditor> m_shadow;
+    std::unique_ptr<QSignalSpy> m_exits;
     GlyphTableView *m_table = nullptr;
     PixelEditor *m_editor = nullptr;
     QTimer m_answer;
     QStringList m_messages, m_said; // the texts of the message boxes shown, and expected
-    bool m_plainMessages = true;
-    bool m_failWrites = false;
-    int m_exits = 0, m_exitsWanted = 0;
-    bool m_about = false;
+    bool m_plainMessages = true, m_failWrites = false, m_about = false;
+    int m_exitsWanted = 0;
     int m_marked[2] = {1, 1}; // the keyboard's marks in the table and the editor
     QRandomGenerator m_random;
 };
@@ -87,25 +85,26 @@ void TestMainWindow::init()
     calls.pwrite = [this](int fd, const void *buffer, size_t count, off_t at) -> ssize_t {
         return m_failWrites ? (errno = EIO, -1) : ::pwrite(fd, buffer, count, at);
     };
-    for (const QTemporaryDir *dir : {&m_dir, &m_shadowDir})
-        QFile::remove(dir->filePath(ResourceName));
+    QFile::remove(m_dir.filePath(ResourceName));
+    QFile::remove(m_shadowDir.filePath(ResourceName));
     m_window = std::make_unique<MainWindow>(Folder(QFile::encodeName(m_dir.path())), calls);
     m_shadow = std::make_unique<FontEditor>(Folder(QFile::encodeName(m_shadowDir.path())), calls);
+    m_exits = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::exitRequested);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_table = m_window->findChild<GlyphTableView *>();
     m_editor = m_window->findChild<PixelEditor *>();
     m_messages.clear();
     m_said.clear();
-    m_exits = m_exitsWanted = 0;
     m_about = false;
+    m_exitsWanted = 0;
     m_marked[0] = m_marked[1] = 1;
-    connect(m_window.get(), &MainWindow::exitRequested, this, [this] { ++m_exits; });
 }
 
 void TestMainWindow::cleanup()
 {
     qDeleteAll(aboutWindows());
+    m_exits.reset();
     m_window.reset();
 }
 
@@ -133,16 +132,11 @@ void TestMainWindow::fixedTexts()
     find<QAction>("About")->trigger();
     AboutWindow *about = aboutWindows().value(0);
     QVERIFY(about && !about->parentWidget() && !about->isModal());
-    const QString note = "How to use :" + QString(93, ' ') +
-                         "1.Copy this tool to C:\\Program Files\\Koei\\RTKXI\\Media\r\n"
-                         " 2.Run it and now you can edit the characters which are stored in "
-                         "san11res.bin 3.You have to save before "
-                         "exiting otherwise you will lose your work\r\nNotes :  It is wise to make "
-                         "a backup from san11res.bin before "
-                         "using this tool" +
-                         QString(19, ' ') +
-                         "Use this tool at your own risk. There are a lot of bugs in it!";
     // clang-format off
+    const QString note = "How to use :" + QString(93, ' ') + "1.Copy this tool to C:\\Program Files\\Koei\\RTKXI\\Media\r\n"
+        " 2.Run it and now you can edit the characters which are stored in san11res.bin 3.You have to save before "
+        "exiting otherwise you will lose your work\r\nNotes :  It is wise to make a backup from san11res.bin before "
+        "using this tool" + QString(19, ' ') + "Use this tool at your own risk. There are a lot of bugs in it!";
     const std::tuple<QObject *, const char *, QString> texts[] = {
         {m_window.get(), "windowTitle", "Tessora"}, {about, "windowTitle", "About"},
         {find<QAction>("File"), "text", "File"}, {find<QAction>("Read"), "text", "Read"},
@@ -150,17 +144,15 @@ void TestMainWindow::fixedTexts()
         {find<QAction>("View"), "text", "View"}, {find<QAction>("About"), "text", "About"},
         {find<QAction>("ShowGridlines"), "text", "Show Gridlines"},
         {find<QAction>("SGViewer"), "text", "Viewer"}, {find<QAction>("SGEditor"), "text", "Editor"},
-        {about->findChild<QPushButton *>("cmdOK"), "text", "OK"},
-        {find("PickColor"), "toolTip", "Pick Color"}, {find("PenNumber"), "text", "255"},
-        {about->findChild<QLabel *>("Label3"), "text", "Tessora for Romance of the Three Kingdoms XI"},
-        {about->findChild<QLabel *>("lblDescription"), "text", note}};
+        {about->findChild<QPushButton *>("cmdOK"), "text", "OK"}, {find("PenNumber"), "text", "255"},
+        {find("PickColor"), "toolTip", "Pick Color"}, {about->findChild<QLabel *>("lblDescription"), "text", note},
+        {about->findChild<QLabel *>("Label3"), "text", "Tessora for Romance of the Three Kingdoms XI"}};
     // clang-format on
     for (const auto &[object, property, text] : texts)
         QCOMPARE(object->property(property).toString(), text);
     QCOMPARE(note.size(), 466);
     for (QAction *action : m_window->findChildren<QAction *>())
         QVERIFY(action->shortcut().isEmpty() && !action->text().contains('&'));
-    QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
     // Tab walks the table, the editor, the pen and the eyedropper, in that order.
     QWidgetList stops;
     for (QWidget *w = m_window->nextInFocusChain(); w != m_window.get(); w = w->nextInFocusChain())
@@ -191,18 +183,13 @@ void TestMainWindow::randomSessions()
 
 void TestMainWindow::step()
 {
-    auto click = [](QWidget *widget) {
-        QTest::mouseClick(widget, Qt::LeftButton, {}, {10, 10});
-    };
     // A cell clicked, or double-clicked, which acts as one click; now and then a release follows
     // whose press went elsewhere (it closed a menu, say), which is no click either.
     auto clickCell = [&](CellGrid *grid, int index) {
         const QPoint at = grid->cellRect(index).center();
         QTest::mouseClick(grid, Qt::LeftButton, {}, at);
-        if (any(4) == 0) {
+        if (any(4) == 0)
             QTest::mouseDClick(grid, Qt::LeftButton, {}, at);
-            QTest::mouseRelease(grid, Qt::LeftButton, {}, at);
-        }
         if (any(4) == 0)
             QTest::mouseRelease(grid, Qt::LeftButton, {}, at);
     };
@@ -212,8 +199,8 @@ void TestMainWindow::step()
     };
     const int k = any(PixelsPerGlyph) + 1, g = any(GlyphCount) + 1;
     auto *bar = find<QScrollBar>("HScroll1");
-    const int kind = any(18);
-    switch (kind) {
+    auto *pickColor = find<QPushButton>("PickColor");
+    switch (any(18)) {
     case 0: { // the archive appears, or another program changes its length or its font
         const FontTable table = makeTable(m_random.generate() | 1);
         const qint64 size = MinimumArchiveSize + any(3) - 1;
@@ -267,32 +254,31 @@ void TestMainWindow::step()
         break;
     }
     case 5: // the eyedropper, clicked or from the keyboard
-        any(2) ? click(find("PickColor"))
-               : QTest::keyClick(tabTo(find("PickColor")), Qt::Key_Space);
+        if (any(2))
+            QTest::mouseClick(pickColor, Qt::LeftButton);
+        else
+            QTest::keyClick(tabTo(pickColor), Qt::Key_Space);
         m_shadow->enterPickMode();
         break;
     case 6:
-        if (any(2)) {
-            find<QAction>("SGViewer")->trigger();
-            m_shadow->toggleViewerGridlines();
-        } else {
-            find<QAction>("SGEditor")->trigger();
-            m_shadow->toggleEditorGridlines();
-        }
+        if (any(2))
+            find<QAction>("SGViewer")->trigger(), m_shadow->toggleViewerGridlines();
+        else
+            find<QAction>("SGEditor")->trigger(), m_shadow->toggleEditorGridlines();
         break;
     case 7: // About opened, or closed with OK, Enter, Esc or its close box
         if (QPointer<QWidget> about = aboutWindows().value(0); m_about && any(2) && about) {
             if (const int how = any(4); how == 0)
-                click(about->findChild<QPushButton *>("cmdOK"));
+                QTest::mouseClick(about->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
+            else if (how == 3)
+                about->close();
             else
-                how == 3 ? void(about->close())
-                         : QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
+                QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
             QTRY_VERIFY(about.isNull()); // destroyed, and made anew by the next About
-            m_about = false;
         } else {
             find<QAction>("About")->trigger();
-            m_about = true;
         }
+        m_about = !m_about;
         break;
     case 8: // covered and shown again, the grids draw what the state holds
         m_window->hide();
@@ -305,37 +291,37 @@ void TestMainWindow::step()
         m_about = false;
         break;
     case 10:
-    case 13: { // the keyboard in the table or the editor: arrows, then Space or Enter
-        const int which = any(2), columns = which ? 8 : 16, cells = which ? 128 : 96;
-        QWidget *grid = tabTo(which ? static_cast<QWidget *>(m_editor) : m_table);
+    case 11: { // the keyboard in the table or the editor: arrows, then Space or Enter
+        const int which = any(2), columns = which ? 8 : 16, rows = which ? 16 : 6;
+        CellGrid *grid = which ? static_cast<CellGrid *>(m_editor) : m_table;
         int &mark = m_marked[which];
+        tabTo(grid);
         // A long walk first runs into a corner and on against both its edges, then wanders.
         const int across = any(2), down = 2 + any(2);
         for (int n = any(4) ? any(16) : 48; n > 0; --n) {
             const int key = n > 16 ? (n % 2 ? across : down) : any(4);
-            const int column = (mark - 1) % columns;
+            const int column = (mark - 1) % columns + std::array{-1, 1, 0, 0}[key];
+            const int row = (mark - 1) / columns + std::array{0, 0, -1, 1}[key];
             QTest::keyClick(grid,
                             std::array{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}[key]);
-            mark +=
-                std::array{-(column > 0), int(column < columns - 1), -columns * (mark > columns),
-                           columns * (mark + columns <= cells)}[key];
+            if (column >= 0 && column < columns && row >= 0 && row < rows)
+                mark = row * columns + column + 1;
         }
         QTest::keyClick(grid, any(2) ? Qt::Key_Space : Qt::Key_Return);
         say(which ? m_shadow->clickPixel(mark).message : m_shadow->loadGlyph(mark));
         break;
     }
-    case 11: { // Esc, wherever the keyboard is
-        QWidget *places[] = {m_window.get(), m_table, m_editor, bar, find("PickColor")};
+    case 12: { // Esc, wherever the keyboard is
+        QWidget *places[] = {m_window.get(), m_table, m_editor, bar, pickColor};
         QApplication::setActiveWindow(m_window.get());
         QTest::keyClick(tabTo(places[any(5)]), Qt::Key_Escape);
         m_shadow->endPickMode();
         break;
     }
-    case 12: { // a stroke, in one quick move; the editor is given the cells the grid reports
-        const QPoint from = m_editor->cellRect(k).center();
+    case 13: { // a stroke, in one quick move; the editor is given the cells the grid reports
         const QPoint to = m_editor->cellRect(any(PixelsPerGlyph) + 1).center();
         QSignalSpy entered(m_editor, &CellGrid::cellEntered);
-        QTest::mousePress(m_editor, Qt::LeftButton, {}, from);
+        QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(k).center());
         QTest::mouseMove(m_editor, to);
         QTest::mouseRelease(m_editor, Qt::LeftButton, {}, to);
         const FontEditor::PixelClick press = m_shadow->clickPixel(k);
@@ -354,27 +340,29 @@ void TestMainWindow::check(const QString &where)
 {
 #define EXPECT(condition) QVERIFY2(condition, qPrintable(where + ": " #condition))
     const FontEditor &font = m_window->editor();
-    const EditorState &state = font.state(), &shadow = m_shadow->state();
+    const EditorState &state = font.state();
+    auto rules = [](const FontEditor &f) {
+        const EditorState &s = f.state();
+        return std::tuple(s.FontTable, s.TableLoaded, s.SelectedGlyph, s.SelectedPixel,
+                          s.PixelValues, s.PickMode, s.PenColor, f.penLevel());
+    };
+    auto lines = [](const FontEditor::Gridlines &l) {
+        return std::tuple(l.enabled, l.checked, l.borders);
+    };
+    EXPECT(rules(font) == rules(*m_shadow));
+    EXPECT(lines(font.viewerGridlines()) == lines(m_shadow->viewerGridlines()) &&
+           lines(font.editorGridlines()) == lines(m_shadow->editorGridlines()));
     EXPECT(m_messages == m_said && m_plainMessages);
-    EXPECT(m_exits == m_exitsWanted && aboutWindows().size() == int(m_about));
+    EXPECT(m_exits->count() == m_exitsWanted && aboutWindows().size() == int(m_about));
     EXPECT(Snapshot::of(QFile::encodeName(m_dir.filePath(ResourceName))) ==
            Snapshot::of(QFile::encodeName(m_shadowDir.filePath(ResourceName))));
-    EXPECT(state.FontTable == shadow.FontTable && state.TableLoaded == shadow.TableLoaded);
-    EXPECT(state.SelectedGlyph == shadow.SelectedGlyph &&
-           state.SelectedPixel == shadow.SelectedPixel);
-    EXPECT(state.PixelValues == shadow.PixelValues && state.PickMode == shadow.PickMode);
-    EXPECT(font.penLevel() == m_shadow->penLevel() && state.PenColor == shadow.PenColor);
-    const FontEditor::Gridlines lines[] = {font.viewerGridlines(), font.editorGridlines()};
-    const FontEditor::Gridlines shadowLines[] = {m_shadow->viewerGridlines(),
-                                                 m_shadow->editorGridlines()};
-    for (int i = 0; i < 2; ++i) {
-        auto *item = find<QAction>(i ? "SGEditor" : "SGViewer");
-        EXPECT(lines[i].enabled == shadowLines[i].enabled && item->isEnabled() == lines[i].enabled);
-        EXPECT(lines[i].checked == shadowLines[i].checked && item->isChecked() == lines[i].checked);
-        EXPECT(lines[i].borders == shadowLines[i].borders);
-    }
 
     // What the widgets show of the state.
+    for (auto *item : {find<QAction>("SGViewer"), find<QAction>("SGEditor")}) {
+        const auto &shown =
+            item == find<QAction>("SGViewer") ? font.viewerGridlines() : font.editorGridlines();
+        EXPECT(item->isEnabled() == shown.enabled && item->isChecked() == shown.checked);
+    }
     EXPECT(find<QPushButton>("PickColor")->isChecked() == state.PickMode);
     EXPECT(find<QScrollBar>("HScroll1")->value() == font.penLevel() &&
            find<QLabel>("PenNumber")->text() == QString::number(font.penLevel()));
@@ -425,16 +413,17 @@ void TestMainWindow::check(const QString &where)
         }
     };
     for (int g = 1; g <= GlyphCount; ++g)
-        scan(m_table, 0, g, lines[0].borders, {device(32), device(64)}, [&](int i, int j) {
-            return !state.TableLoaded || square[i] < 0 || square[j] < 0
-                       ? blank
-                       : gray(
-                             state.FontTable.byte(pixelPosition(g, 8 * square[j] + square[i] + 1)));
-        });
+        scan(m_table, 0, g, font.viewerGridlines().borders, {device(32), device(64)},
+             [&](int i, int j) {
+                 return !state.TableLoaded || square[i] < 0 || square[j] < 0
+                            ? blank
+                            : gray(state.FontTable.byte(
+                                  pixelPosition(g, 8 * square[j] + square[i] + 1)));
+             });
     for (int k = 1; k <= PixelsPerGlyph; ++k)
-        scan(m_editor, 1, k, lines[1].borders, {device(20), device(20)}, [&](int, int) {
-            return state.SelectedGlyph ? gray(state.PixelValues[k - 1]) : blank;
-        });
+        scan(
+            m_editor, 1, k, font.editorGridlines().borders, {device(20), device(20)},
+            [&](int, int) { return state.SelectedGlyph ? gray(state.PixelValues[k - 1]) : blank; });
 #undef EXPECT
 }
 
