@@ -139,8 +139,8 @@ QPoint CellGrid::cellPlace(QPoint at) const
     auto floorDiv = [](int a, int b) {
         return a / b - (a % b < 0 ? 1 : 0);
     };
-    return QPoint(floorDiv(at.x() * units::TwipsPerPixel, m_shape.pitchX),
-                  floorDiv(at.y() * units::TwipsPerPixel, m_shape.pitchY));
+    return QPoint(floorDiv(at.x(), units::pixels(m_shape.pitchX)),
+                  floorDiv(at.y(), units::pixels(m_shape.pitchY)));
 }
 
 int CellGrid::cellIndex(QPoint place) const
@@ -366,14 +366,9 @@ void CellGrid::mark(int index)
     }
 }
 
+// QWidget draws the grid again as the focus comes and goes, with or without the mark.
 void CellGrid::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
-    mark(m_marked);
-}
-
-void CellGrid::focusOutEvent(QFocusEvent *event)
-{
-    QWidget::focusOutEvent(event);
     mark(m_marked);
 }
