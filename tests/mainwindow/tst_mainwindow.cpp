@@ -8,10 +8,12 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -75,6 +77,7 @@ private:
     QStringList m_messages, m_said; // the texts of the message boxes shown, and expected
     bool m_plainMessages = true, m_failWrites = false, m_about = false;
     int m_exitsWanted = 0;
+    int m_walks = 0;          // into a corner, for every session
     int m_marked[2] = {1, 1}; // the keyboard's marks in the table and the editor
     QRandomGenerator m_random;
 };
@@ -153,6 +156,14 @@ void TestMainWindow::fixedTexts()
     QCOMPARE(note.size(), 466);
     for (QAction *action : m_window->findChildren<QAction *>())
         QVERIFY(action->shortcut().isEmpty() && !action->text().contains('&'));
+    auto *label = about->findChild<QLabel *>("lblDescription");
+    QVERIFY(label->heightForWidth(label->width()) <= label->height()); // the whole note shows
+    QVERIFY(find("PenNumber")->x() > find("HScroll1")->geometry().right());
+    // Neighbouring cells share their outermost pixels.
+    for (CellGrid *grid : {static_cast<CellGrid *>(m_table), static_cast<CellGrid *>(m_editor)})
+        for (int i = 1; i < grid->count(); ++i)
+            QVERIFY(grid->cellRect(i + 1).left() == grid->cellRect(i).right() ||
+                    grid->cellRect(i + 1).top() == grid->cellRect(i).bottom());
     // Tab walks the table, the editor, the pen and the eyedropper, in that order.
     QWidgetList stops;
     for (QWidget *w = m_window->nextInFocusChain(); w != m_window.get(); w = w->nextInFocusChain())
@@ -216,8 +227,8 @@ void TestMainWindow::step()
         break;
     }
     case 1: // by the mouse, or from the keyboard, after which Esc must still end picking
-        QApplication::setActiveWindow(m_window.get());
-        if (any(2)) {
+        if (!m_about && any(2)) { // the keyboard is the active window's, and About would hide
+            QApplication::setActiveWindow(m_window.get());
             QTest::keyClick(m_window.get(), Qt::Key_F10);
             QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
         } else {
@@ -275,10 +286,11 @@ void TestMainWindow::step()
             else
                 QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
             QTRY_VERIFY(about.isNull()); // destroyed, and made anew by the next About
+            m_about = false;
         } else {
             find<QAction>("About")->trigger();
+            m_about = true;
         }
-        m_about = !m_about;
         break;
     case 8: // covered and shown again, the grids draw what the state holds
         m_window->hide();
@@ -292,19 +304,21 @@ void TestMainWindow::step()
         break;
     case 10:
     case 11: { // the keyboard in the table or the editor: arrows, then Space or Enter
-        const int which = any(2), columns = which ? 8 : 16, rows = which ? 16 : 6;
+        // Every other walk runs into a corner, each grid's four in turn, and on against both its
+        // edges, then wanders.
+        const int walk = any(2) ? m_walks++ : -1;
+        const int which = walk < 0 ? any(2) : walk % 2, columns = which ? 8 : 16;
+        const int across = walk / 2 % 2, down = 2 + walk / 4 % 2; // for a walk into a corner
         CellGrid *grid = which ? static_cast<CellGrid *>(m_editor) : m_table;
         int &mark = m_marked[which];
         tabTo(grid);
-        // A long walk first runs into a corner and on against both its edges, then wanders.
-        const int across = any(2), down = 2 + any(2);
-        for (int n = any(4) ? any(16) : 48; n > 0; --n) {
+        for (int n = walk < 0 ? any(16) : 48; n > 0; --n) {
             const int key = n > 16 ? (n % 2 ? across : down) : any(4);
             const int column = (mark - 1) % columns + std::array{-1, 1, 0, 0}[key];
             const int row = (mark - 1) / columns + std::array{0, 0, -1, 1}[key];
             QTest::keyClick(grid,
                             std::array{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}[key]);
-            if (column >= 0 && column < columns && row >= 0 && row < rows)
+            if (column >= 0 && column < columns && row >= 0 && row < grid->count() / columns)
                 mark = row * columns + column + 1;
         }
         QTest::keyClick(grid, any(2) ? Qt::Key_Space : Qt::Key_Return);
@@ -312,6 +326,8 @@ void TestMainWindow::step()
         break;
     }
     case 12: { // Esc, wherever the keyboard is
+        if (m_about)
+            break;
         QWidget *places[] = {m_window.get(), m_table, m_editor, bar, pickColor};
         QApplication::setActiveWindow(m_window.get());
         QTest::keyClick(tabTo(places[any(5)]), Qt::Key_Escape);
@@ -377,7 +393,14 @@ void TestMainWindow::check(const QString &where)
     // The pixels on the screen. Design pixels become device pixels by rounding p * scale; a table
     // square covers 3 design pixels of a 4-pixel pitch, the lanes the fourth.
     const qreal s = m_window->devicePixelRatioF();
-    const QImage shot = m_window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // What was painted and flushed, not a fresh rendering: a cell not redrawn when it changed
+    // shows here as it is on the screen.
+    QCoreApplication::processEvents();
+    QEvent paintNow(QEvent::UpdateRequest); // instead of waiting for the next frame
+    QCoreApplication::sendEvent(m_window->windowHandle(), &paintNow);
+    QPaintDevice *screen = m_window->backingStore()->paintDevice();
+    QVERIFY(screen->devType() == QInternal::Image);
+    const QImage shot = static_cast<QImage *>(screen)->convertToFormat(QImage::Format_RGB32);
     auto device = [s](qreal p) {
         return int(std::lround(p * s));
     };
@@ -397,13 +420,22 @@ void TestMainWindow::check(const QString &where)
     // A cell's corner is its border's, and every device pixel of its drawing area, up to the
     // neighbour's border, shows the state.
     auto scan = [&](CellGrid *grid, int which, int index, bool border, QSize area, auto want) {
-        if (QTest::currentTestFailed() || (grid->hasFocus() && m_marked[which] == index))
-            return; // one failure is enough; the keyboard's mark covers the marked cell
+        if (QTest::currentTestFailed())
+            return; // one failure is enough
         const QRect rect = grid->cellRect(index);
         const QPoint o = origin(grid, rect.topLeft() + QPoint(border, border));
         const QPoint end = origin(grid, rect.bottomRight());
+        const QPoint corner = origin(grid, rect.topLeft());
+        // The top edge up to the neighbour: the border, or the keyboard's black and white mark.
+        const QRgb *top = reinterpret_cast<const QRgb *>(shot.constScanLine(corner.y()));
+        const QSet<QRgb> edge(top + corner.x(), top + origin(grid, rect.topRight()).x());
+        if (grid->hasFocus() && m_marked[which] == index) {
+            EXPECT(edge == (QSet<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+            return; // the mark covers the cell's outer pixels
+        }
         EXPECT(grid->hasBorders() == border);
-        EXPECT(shot.pixel(origin(grid, rect.topLeft())) == (border ? qRgb(0, 0, 0) : want(0, 0)));
+        EXPECT(!border || edge == QSet<QRgb>{qRgb(0, 0, 0)});
+        EXPECT(shot.pixel(corner) == (border ? qRgb(0, 0, 0) : want(0, 0)));
         for (int j = 0; j < std::min(area.height(), end.y() - o.y()); ++j) {
             const QRgb *row = reinterpret_cast<const QRgb *>(shot.constScanLine(o.y() + j));
             for (int i = 0; i < std::min(area.width(), end.x() - o.x()); ++i)
@@ -451,6 +483,14 @@ void TestMainWindow::aFastStrokeIsALineOfCells()
             QVERIFY2(std::max(std::abs(dx), std::abs(dy)) == 1, qPrintable(QString::number(i)));
         }
     }
+    // There and back, and out of the grid: each cell once, none outside.
+    QSignalSpy entered(m_editor, &CellGrid::cellEntered);
+    QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(1).center());
+    for (QPoint to : {m_editor->cellRect(3).center(), QPoint(-40, 5), QPoint(5, -40)})
+        QTest::mouseMove(m_editor, to);
+    QTest::mouseRelease(m_editor, Qt::LeftButton, {}, QPoint(5, -40));
+    QCOMPARE(entered.size(), 2);
+    QCOMPARE(entered[1][0].toInt(), 3);
 }
 
 void TestMainWindow::programRunsUntilItsLastWindowCloses()
