@@ -158,6 +158,16 @@ void TestMainWindow::fixedTexts()
         QVERIFY(action->shortcut().isEmpty() && !action->text().contains('&'));
     auto *label = about->findChild<QLabel *>("lblDescription");
     QVERIFY(label->heightForWidth(label->width()) <= label->height()); // the whole note shows
+    // The note and the pen's number stand at the top of their labels.
+    for (QLabel *text : {label, find<QLabel>("PenNumber")}) {
+        const QImage shot = text->grab().toImage();
+        QList<int> ink; // the rows that hold dark pixels
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (qGray(shot.pixel(x, y)) < 100 && (ink.isEmpty() || ink.back() != y))
+                    ink << y;
+        QVERIFY2(ink.front() < shot.height() - 1 - ink.back(), qPrintable(text->objectName()));
+    }
     QVERIFY(find("PenNumber")->x() > find("HScroll1")->geometry().right());
     // Neighbouring cells share their outermost pixels.
     for (CellGrid *grid : {static_cast<CellGrid *>(m_table), static_cast<CellGrid *>(m_editor)})
