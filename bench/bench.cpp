@@ -5,7 +5,7 @@
 #include "fonttable/resourcefile.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/picturecell.h"
+#include "mainwindow/pixeleditor.h"
 
 #include "support/support.h"
 
@@ -165,18 +165,17 @@ int main(int argc, char *argv[])
         qFatal("the window was not shown");
     window.findChild<QAction *>(QStringLiteral("Read"))->trigger();
     auto *table = window.findChild<GlyphTableView *>();
-    const FontTable pattern = testsupport::makeTable();
     const Figures draw = figures(timeEach(300, [&](int) {
-        table->drawTable(pattern);
+        table->drawTable();
         table->repaint();
     }));
     row("draw table and repaint", draw, "ms");
     verdict("draw table median (ms)", draw.median, 2.0, true);
 
-    QTest::mouseClick(table->cell(17), Qt::LeftButton);
-    auto *editor = window.findChild<PictureCell *>(QStringLiteral("Editor(9)"));
+    QTest::mouseClick(table, Qt::LeftButton, {}, table->cellRect(17).center());
+    auto *editor = window.findChild<PixelEditor *>();
     const Figures paint = figures(timeEach(2000, [&](int) {
-        QTest::mouseClick(editor, Qt::LeftButton);
+        QTest::mouseClick(editor, Qt::LeftButton, {}, editor->cellRect(9).center());
         QCoreApplication::processEvents(); // the editor cell and the table square repainted
     }));
     row("one paint (click and repaint)", paint, "ms");
@@ -219,7 +218,7 @@ int main(int argc, char *argv[])
         return real.close(fd);
     };
     ReadResult before = readBlock(folder);
-    FontTable edited = pattern;
+    FontTable edited = testsupport::makeTable();
     edited.setByte(1, ~edited.byte(1));
     if (!writeBlock(folder, before.archive, edited, counting).ok())
         qFatal("the Save failed");

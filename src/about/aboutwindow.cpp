@@ -1,6 +1,6 @@
 #include "about/aboutwindow.h"
 
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 #include <QGuiApplication>
 #include <QIcon>

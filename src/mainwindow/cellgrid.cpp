@@ -1,24 +1,129 @@
 #include "mainwindow/cellgrid.h"
 
-#include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
-#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
 
-CellGrid::CellGrid(const Shape &shape, const char *name, QWidget *parent)
-    : QWidget(parent), m_shape(shape)
+#include <algorithm>
+#include <cmath>
+
+namespace
 {
-    setFocusPolicy(Qt::TabFocus);
-    for (int i = 1; i <= shape.count; ++i) {
-        auto *cell = new PictureCell(this);
-        cell->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i));
-        cell->setGeometry(cellRect(i));
-        cell->installEventFilter(this);
-        connect(cell, &PictureCell::clicked, this, [this, i] { emit cellClicked(i); });
-        m_cells.push_back(cell);
+
+// One cell, for a screen reader: a button that says the cell's name and can press it.
+class AccessibleCell : public QAccessibleInterface, public QAccessibleActionInterface
+{
+public:
+    AccessibleCell(CellGrid *grid, int index) : m_grid(grid), m_index(index) {}
+
+    bool isValid() const override { return m_grid; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_grid->window()->windowHandle(); }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(m_grid);
     }
-    setFixedSize(childrenRect().size());
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return m_grid->cellName(m_index);
+        return t == QAccessible::Description ? m_grid->cellDescription(m_index) : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        const QRect cell = m_grid->cellRect(m_index);
+        return QRect(m_grid->mapToGlobal(cell.topLeft()), cell.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.focusable = true;
+        return state;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface
+                   ? static_cast<QAccessibleActionInterface *>(this)
+                   : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            m_grid->press(m_index);
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QPointer<CellGrid> m_grid;
+    const int m_index;
+};
+
+// The grid, whose children are its cells, made when a screen reader first asks for them.
+class AccessibleGrid : public QAccessibleWidget
+{
+public:
+    explicit AccessibleGrid(CellGrid *grid) : QAccessibleWidget(grid, QAccessible::Table) {}
+    ~AccessibleGrid() override
+    {
+        for (QAccessible::Id id : m_cells)
+            if (id)
+                QAccessible::deleteAccessibleInterface(id);
+    }
+
+    int childCount() const override { return grid()->count(); }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        m_cells.resize(size_t(childCount()));
+        if (!m_cells[index])
+            m_cells[index] =
+                QAccessible::registerAccessibleInterface(new AccessibleCell(grid(), index + 1));
+        return QAccessible::accessibleInterface(m_cells[index]);
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const auto at = std::find(m_cells.begin(), m_cells.end(),
+                                  QAccessible::uniqueId(const_cast<QAccessibleInterface *>(child)));
+        return at == m_cells.end() ? -1 : int(at - m_cells.begin());
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        return child(grid()->cellAt(grid()->mapFromGlobal(QPoint(x, y))) - 1);
+    }
+
+private:
+    CellGrid *grid() const { return static_cast<CellGrid *>(widget()); }
+
+    mutable std::vector<QAccessible::Id> m_cells; // by index - 1; 0 until asked for
+};
+
+QAccessibleInterface *accessibleGrid(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("CellGrid"))
+        return new AccessibleGrid(static_cast<CellGrid *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+CellGrid::CellGrid(const Shape &shape, QWidget *parent) : QWidget(parent), m_shape(shape)
+{
+    static const bool accessible = (QAccessible::installFactory(accessibleGrid), true);
+    Q_UNUSED(accessible);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::TabFocus);
+    setFixedSize(cellRect(1).united(cellRect(count())).size());
 }
 
 QRect CellGrid::cellRect(int index) const
@@ -29,54 +134,189 @@ QRect CellGrid::cellRect(int index) const
                              m_shape.cellHeight);
 }
 
+QPoint CellGrid::cellPlace(QPoint at) const
+{
+    auto floorDiv = [](int a, int b) {
+        return a / b - (a % b < 0 ? 1 : 0);
+    };
+    return QPoint(floorDiv(at.x(), units::pixels(m_shape.pitchX)),
+                  floorDiv(at.y(), units::pixels(m_shape.pitchY)));
+}
+
+int CellGrid::cellIndex(QPoint place) const
+{
+    const int index = place.y() * m_shape.columns + place.x() + 1;
+    const bool inside = place.x() >= 0 && place.x() < m_shape.columns && place.y() >= 0;
+    return inside && index <= count() ? index : 0;
+}
+
 int CellGrid::cellAt(QPoint at) const
 {
-    // Later cells lie on top where neighbours overlap.
-    for (int i = count(); i >= 1; --i)
-        if (cellRect(i).contains(at))
-            return i;
-    return 0;
+    // Where neighbours overlap the later cell lies on top, and the place found is that cell's;
+    // the last column and row reach one pixel past their pitch.
+    const QPoint place = cellPlace(at);
+    const int rows = (count() + m_shape.columns - 1) / m_shape.columns;
+    const int index =
+        cellIndex(QPoint(std::min(place.x(), m_shape.columns - 1), std::min(place.y(), rows - 1)));
+    return index && cellRect(index).contains(at) ? index : 0;
 }
 
 void CellGrid::setBorders(bool on)
 {
-    for (PictureCell *cell : m_cells)
-        cell->setBorder(on);
+    if (m_borders == on)
+        return;
+    m_borders = on;
+    update();
 }
 
-bool CellGrid::eventFilter(QObject *watched, QEvent *event)
+void CellGrid::fill(QImage &area, int x1, int y1, int x2, int y2, QRgb color, qreal scale)
 {
-    const QEvent::Type type = event->type();
-    if (!m_strokes || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
-                       type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick))
-        return false;
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint at = static_cast<QWidget *>(watched)->mapToParent(mouse->position().toPoint());
-    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-        m_stroking = true;
-        m_stroked.assign(m_cells.size(), false);
-        m_strokeAt = at;
-        const int index = cellAt(at);
-        m_stroked[index - 1] = true;
-        emit cellClicked(index);
-    } else if (type == QEvent::MouseMove && m_stroking && (mouse->buttons() & Qt::LeftButton)) {
-        strokeTo(at);
-    } else if (type != QEvent::MouseButtonDblClick) {
-        // The second press of a double click is no press of its own.
-        m_stroking = m_stroking && (mouse->buttons() & Qt::LeftButton);
+    const QRect pixels = units::cornersRect(x1, y1, x2, y2, scale) & area.rect();
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(area.scanLine(y));
+        std::fill(line + pixels.left(), line + pixels.right() + 1, color);
     }
-    return true;
 }
 
-// Walks the line from the last pointer position, a pixel at a time, so that no cell it
-// crosses is missed however fast the pointer moves.
-void CellGrid::strokeTo(QPoint at)
+void CellGrid::updateArea(int index, int x1, int y1, int x2, int y2)
 {
-    const QPoint from = m_strokeAt;
-    m_strokeAt = at;
-    const int steps = std::max({std::abs(at.x() - from.x()), std::abs(at.y() - from.y()), 1});
-    for (int step = 1; step <= steps && m_stroking; ++step) {
-        const int index = cellAt(from + (at - from) * step / steps);
+    // At scale 1 the device pixels are the design's, which every scale shows enlarged.
+    const int border = m_borders ? 1 : 0;
+    const QRect pixels = units::cornersRect(x1, y1, x2, y2, 1.0);
+    update(pixels.translated(cellRect(index).topLeft() + QPoint(border, border))
+               .adjusted(-1, -1, 1, 1));
+}
+
+void CellGrid::updateCell(int index)
+{
+    update(cellRect(index));
+}
+
+void CellGrid::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    const qreal scale = devicePixelRatioF();
+
+    // Paint in device pixels, counted from the whole device pixel nearest to the grid's corner:
+    // at fractional scale factors the corner itself may fall between two device pixels.
+    const QTransform toDevice = painter.deviceTransform();
+    const QPointF corner(toDevice.dx(), toDevice.dy());
+    const QPoint snapped(int(std::lround(corner.x())), int(std::lround(corner.y())));
+    painter.translate((QPointF(snapped) - corner) / scale);
+    painter.scale(1 / scale, 1 / scale);
+    auto device = [&](QPoint logical) {
+        return QPoint(int(std::lround(corner.x() + logical.x() * scale)) - snapped.x(),
+                      int(std::lround(corner.y() + logical.y() * scale)) - snapped.y());
+    };
+
+    const QColor line = palette().color(QPalette::WindowText);
+    const QRect dirty = event->rect();
+    const QPoint first = cellPlace(dirty.topLeft()) - QPoint(1, 1);
+    const QPoint last = cellPlace(dirty.bottomRight());
+    for (int row = std::max(first.y(), 0); row <= last.y(); ++row) {
+        for (int column = std::max(first.x(), 0); column <= last.x(); ++column) {
+            const int index = cellIndex(QPoint(column, row));
+            const QRect logical = index ? cellRect(index) : QRect();
+            if (!logical.intersects(dirty))
+                continue;
+            // The border is the cell's outermost logical pixel, so that it covers exactly the
+            // overlap with its neighbour and neighbouring borders fall on one another as one line
+            // at every scale.
+            const int border = m_borders ? 1 : 0;
+            const QPoint end = logical.bottomRight() + QPoint(1, 1);
+            const QRect cell(device(logical.topLeft()), device(end) - QPoint(1, 1));
+            const QRect area(device(logical.topLeft() + QPoint(border, border)),
+                             device(end - QPoint(border, border)) - QPoint(1, 1));
+            if (m_area.size() != area.size())
+                m_area = QImage(area.size(), QImage::Format_RGB32);
+            drawCell(m_area, index, scale);
+            painter.drawImage(area.topLeft(), m_area);
+            if (m_borders) {
+                painter.fillRect(
+                    QRect(cell.left(), cell.top(), cell.width(), area.top() - cell.top()), line);
+                painter.fillRect(QRect(cell.left(), area.bottom() + 1, cell.width(),
+                                       cell.bottom() - area.bottom()),
+                                 line);
+                painter.fillRect(
+                    QRect(cell.left(), area.top(), area.left() - cell.left(), area.height()), line);
+                painter.fillRect(
+                    QRect(area.right() + 1, area.top(), cell.right() - area.right(), area.height()),
+                    line);
+            }
+            if (index == m_marked && hasFocus()) {
+                // Dashes of black and white show on every gray.
+                const int width = std::max(1, int(scale));
+                const QRect mark = cell.adjusted(width / 2, width / 2, -width, -width);
+                painter.setPen(QPen(Qt::white, width));
+                painter.drawRect(mark);
+                painter.setPen(QPen(Qt::black, width, Qt::DashLine));
+                painter.drawRect(mark);
+            }
+        }
+    }
+}
+
+void CellGrid::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        m_pressed = 0;
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    m_pressed = cellAt(at);
+    if (!m_strokes || !m_pressed)
+        return;
+    m_stroking = true;
+    m_stroked.assign(size_t(count()), false);
+    m_strokePlace = cellPlace(at);
+    m_stroked[m_pressed - 1] = true;
+    emit cellClicked(m_pressed);
+}
+
+void CellGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_stroking && (event->buttons() & Qt::LeftButton))
+        strokeTo(cellPlace(event->position().toPoint()));
+}
+
+void CellGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = !m_strokes && m_pressed && event->button() == Qt::LeftButton &&
+                       cellRect(m_pressed).contains(event->position().toPoint());
+    const int index = m_pressed;
+    m_pressed = 0;
+    m_stroking = m_stroking && (event->buttons() & Qt::LeftButton);
+    if (click)
+        emit cellClicked(index);
+}
+
+void CellGrid::mouseDoubleClickEvent(QMouseEvent *)
+{
+    // The second press of a double click is no press of its own.
+    m_pressed = 0;
+}
+
+// Walks the line of cells from the last pointer position's cell to this one, one cell a step
+// along the longer axis, so that however fast the pointer moves the stroke has no gap and no
+// doubled corner.
+void CellGrid::strokeTo(QPoint place)
+{
+    const QPoint from = m_strokePlace;
+    m_strokePlace = place;
+    const int dx = std::abs(place.x() - from.x()), dy = std::abs(place.y() - from.y());
+    const int sx = place.x() < from.x() ? -1 : 1, sy = place.y() < from.y() ? -1 : 1;
+    QPoint at = from;
+    for (int error = dx - dy; at != place && m_stroking;) {
+        const int twice = 2 * error;
+        if (twice > -dy) {
+            error -= dy;
+            at.rx() += sx;
+        }
+        if (twice < dx) {
+            error += dx;
+            at.ry() += sy;
+        }
+        const int index = cellIndex(at);
         if (index == 0 || m_stroked[index - 1])
             continue;
         m_stroked[index - 1] = true;
@@ -115,24 +355,20 @@ void CellGrid::keyPressEvent(QKeyEvent *event)
 
 void CellGrid::mark(int index)
 {
-    cell(m_marked)->setMarked(false);
+    updateCell(m_marked);
     m_marked = index;
-    cell(index)->setMarked(hasFocus());
+    updateCell(index);
     if (hasFocus()) {
         // A screen reader says the name of the cell the mark is on.
-        QAccessibleEvent focus(cell(index), QAccessible::Focus);
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(index - 1);
         QAccessible::updateAccessibility(&focus);
     }
 }
 
+// QWidget draws the grid again as the focus comes and goes, with or without the mark.
 void CellGrid::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
-    mark(m_marked);
-}
-
-void CellGrid::focusOutEvent(QFocusEvent *event)
-{
-    QWidget::focusOutEvent(event);
     mark(m_marked);
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <vector>
 
-class PictureCell;
-
-// A grid of picture cells numbered from 1, row by row. The pitch is one pixel less than a
-// cell, so neighbours overlap and their borders fall on one another as one grid line.
-// From the keyboard (Tab), the arrow keys move a focus mark from cell to cell, and Space or
-// Enter clicks the marked cell.
+// A grid of cells numbered from 1, row by row, drawn by one widget. The pitch is one pixel less
+// than a cell, so neighbours overlap, later cells on top, and their borders fall on one another
+// as one grid line. A cell is drawn in whole device pixels from its corner's, so its drawing keeps
+// sharp edges at every scale factor. From the keyboard (Tab), the arrow keys move a focus mark
+// from cell to cell, and Space or Enter clicks the marked cell. A screen reader sees each cell as
+// a button with a name, a description and a press action.
 class CellGrid : public QWidget
 {
     Q_OBJECT
@@ -25,37 +26,58 @@ public:
         int pitchY;
     };
 
-    // Cells are named name(1), name(2), ...
-    CellGrid(const Shape &shape, const char *name, QWidget *parent);
+    CellGrid(const Shape &shape, QWidget *parent);
 
-    PictureCell *cell(int index) const { return m_cells[index - 1]; }
-    int count() const { return int(m_cells.size()); }
+    int count() const { return m_shape.count; }
+    // In the grid's pixels, for drawing and for hit-testing alike.
+    QRect cellRect(int index) const;
+    int cellAt(QPoint at) const; // 0 where no cell is
+
+    bool hasBorders() const { return m_borders; }
     void setBorders(bool on);
     // With strokes on, a press clicks a cell at once, and dragging with the button held enters
-    // every cell the pointer passes, each once a stroke.
+    // every cell on the line the pointer moves along, each once a stroke.
     void setStrokes(bool on) { m_strokes = on; }
+
+    virtual QString cellName(int index) const = 0;
+    virtual QString cellDescription(int index) const = 0;
+    // As a click on the cell, for a screen reader's press.
+    void press(int index) { emit cellClicked(index); }
 
 signals:
     void cellClicked(int index);
     void cellEntered(int index); // by a stroke, after the click that began it
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Draws the drawing area of a cell, inside its border, into an image of its device pixels.
+    virtual void drawCell(QImage &area, int index, qreal scale) const = 0;
+    // Fills a rectangle with corners (x1, y1) and (x2, y2) in twips of a drawing area.
+    static void fill(QImage &area, int x1, int y1, int x2, int y2, QRgb color, qreal scale);
+    // Redraws the pixels of a cell's drawing area that a rectangle in twips covers.
+    void updateArea(int index, int x1, int y1, int x2, int y2);
+    void updateCell(int index);
+
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    QRect cellRect(int index) const; // in the grid's pixels, for placing and for hit-testing
-    int cellAt(QPoint at) const;     // 0 where no cell is
-    void strokeTo(QPoint at);
+    QPoint cellPlace(QPoint at) const; // column and row of the cell under a point, even outside
+    int cellIndex(QPoint place) const; // 0 outside the grid
+    void strokeTo(QPoint place);
     void mark(int index);
 
-    Shape m_shape;
-    std::vector<PictureCell *> m_cells;
+    const Shape m_shape;
+    bool m_borders = true;
     bool m_strokes = false;
     bool m_stroking = false;
-    QPoint m_strokeAt;
+    QPoint m_strokePlace;
     std::vector<bool> m_stroked; // by index - 1
+    int m_pressed = 0;           // the cell a click began on
     int m_marked = 1;
+    QImage m_area; // reused for each cell drawn
 };

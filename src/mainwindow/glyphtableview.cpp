@@ -1,7 +1,6 @@
 #include "mainwindow/glyphtableview.h"
 
-#include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 using namespace fonttable;
 
@@ -16,37 +15,55 @@ constexpr int SquareSize = 40;
 // A square repainted by the pixel editor sits this far right and down of the table's square.
 constexpr int RepaintOffset = 7;
 
-PictureCell::Fill square(int pixel, int offset, PackedColor color)
+QPoint squareCorner(int pixel, bool repainted)
 {
-    const int left = SquarePitch * pixelColumn(pixel) + offset;
-    const int top = SquarePitch * pixelRow(pixel) + offset;
-    return {left, top, left + SquareSize, top + SquareSize, units::rgb(color)};
+    const int offset = repainted ? RepaintOffset : 0;
+    return QPoint(SquarePitch * pixelColumn(pixel) + offset,
+                  SquarePitch * pixelRow(pixel) + offset);
 }
 
 } // namespace
 
-GlyphTableView::GlyphTableView(QWidget *parent) : CellGrid(Cells, "Viewer", parent)
+GlyphTableView::GlyphTableView(const FontEditor &font, QWidget *parent)
+    : CellGrid(Cells, parent), m_font(font)
 {
-    for (int g = 1; g <= GlyphCount; ++g) {
-        cell(g)->setAccessibleName(tr("Glyph %1").arg(g));
-        cell(g)->setAccessibleDescription(
-            tr("Row %1, column %2 of the font table; click to edit the glyph")
-                .arg((g - 1) / GlyphColumns + 1)
-                .arg((g - 1) % GlyphColumns + 1));
-    }
 }
 
-void GlyphTableView::drawTable(const FontTable &table)
+void GlyphTableView::drawTable()
 {
-    std::array<PictureCell::Fill, PixelsPerGlyph> squares;
-    for (int g = 1; g <= GlyphCount; ++g) {
-        for (int k = 1; k <= PixelsPerGlyph; ++k)
-            squares[k - 1] = square(k, 0, grayColor(table.byte(pixelPosition(g, k))));
-        cell(g)->fill(squares);
-    }
+    m_repainted.reset();
+    update();
 }
 
-void GlyphTableView::repaintPixel(int glyph, int pixel, PackedColor color)
+void GlyphTableView::repaintPixel(int glyph, int pixel)
 {
-    cell(glyph)->fill(square(pixel, RepaintOffset, color));
+    m_repainted.set(size_t(pixelPosition(glyph, pixel) - 1));
+    const QPoint corner = squareCorner(pixel, true);
+    updateArea(glyph, corner.x(), corner.y(), corner.x() + SquareSize, corner.y() + SquareSize);
+}
+
+QString GlyphTableView::cellName(int glyph) const
+{
+    return tr("Glyph %1").arg(glyph);
+}
+
+QString GlyphTableView::cellDescription(int glyph) const
+{
+    return tr("Row %1, column %2 of the font table; click to edit the glyph")
+        .arg((glyph - 1) / GlyphColumns + 1)
+        .arg((glyph - 1) % GlyphColumns + 1);
+}
+
+void GlyphTableView::drawCell(QImage &area, int glyph, qreal scale) const
+{
+    area.fill(palette().color(QPalette::Base));
+    const EditorState &state = m_font.state();
+    if (!state.TableLoaded)
+        return;
+    for (int k = 1; k <= PixelsPerGlyph; ++k) {
+        const int position = pixelPosition(glyph, k);
+        const QPoint corner = squareCorner(k, m_repainted[size_t(position - 1)]);
+        fill(area, corner.x(), corner.y(), corner.x() + SquareSize, corner.y() + SquareSize,
+             units::rgb(grayColor(state.FontTable.byte(position))), scale);
+    }
 }

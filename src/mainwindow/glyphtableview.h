@@ -1,11 +1,13 @@
 #pragma once
 
-#include "fonttable/fonttable.h"
 #include "mainwindow/cellgrid.h"
+#include "mainwindow/fonteditor.h"
+
+#include <bitset>
 
 // The table of all 96 glyphs, 16 across and 6 down, one Viewer cell a glyph, each pixel shown
-// enlarged as a square with lanes of the cell's background between the squares. A click on a
-// cell reports its glyph.
+// enlarged as a square with lanes of the cell's background between the squares, drawn from the
+// editor's font table. A click on a cell reports its glyph.
 class GlyphTableView : public CellGrid
 {
     Q_OBJECT
@@ -15,9 +17,20 @@ public:
     static constexpr int Left = 240;
     static constexpr int Top = 225;
 
-    explicit GlyphTableView(QWidget *parent = nullptr);
+    explicit GlyphTableView(const FontEditor &font, QWidget *parent = nullptr);
 
-    void drawTable(const fonttable::FontTable &table);
-    // The square of one pixel in the pen colour, as the pixel editor paints it.
-    void repaintPixel(int glyph, int pixel, fonttable::PackedColor color);
+    // After a Read: the whole table drawn again.
+    void drawTable();
+    // After a paint: the pixel's square, a little right and down of the table's square.
+    void repaintPixel(int glyph, int pixel);
+
+    QString cellName(int glyph) const override;
+    QString cellDescription(int glyph) const override;
+
+protected:
+    void drawCell(QImage &area, int glyph, qreal scale) const override;
+
+private:
+    const FontEditor &m_font;
+    std::bitset<fonttable::TableSize> m_repainted; // by byte position - 1, since the last Read
 };

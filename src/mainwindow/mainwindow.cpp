@@ -2,10 +2,8 @@
 
 #include "about/aboutwindow.h"
 #include "mainwindow/glyphtableview.h"
-#include "mainwindow/picturecell.h"
 #include "mainwindow/pixeleditor.h"
-#include "mainwindow/storagemessage.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -27,8 +25,6 @@ namespace
 // The client area below the menu bar, in twips.
 constexpr int ClientWidth = 10'920;
 constexpr int ClientHeight = 6'285;
-
-constexpr int PenLevelMaximum = 255;
 
 QAction *addItem(QWidget *menu, const char *name, const QString &caption)
 {
@@ -52,7 +48,7 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      m_folder(std::move(folder)), m_fileCalls(std::move(fileCalls))
+      m_font(std::move(folder), std::move(fileCalls))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("Tessora"));
@@ -66,7 +62,6 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     createControls(client);
     createMenus();
 
-    m_state.PenColor = grayColor(quint8(m_hScroll1->value()));
     showPen();
 
     // The window itself holds the keyboard at first: Tab, not the start, puts the focus mark on
@@ -82,16 +77,15 @@ MainWindow::~MainWindow()
 
 void MainWindow::createControls(QWidget *client)
 {
-    m_viewer = new GlyphTableView(client);
+    m_viewer = new GlyphTableView(m_font, client);
     m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
 
     connect(m_viewer, &GlyphTableView::cellClicked, this, &MainWindow::loadGlyph);
 
-    m_editor = new PixelEditor(client);
+    m_editor = new PixelEditor(m_font, client);
     m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
     m_editor->setStrokes(true);
-    connect(m_editor, &PixelEditor::cellClicked, this,
-            [this](int pixel) { m_stroke = clickPixel(pixel); });
+    connect(m_editor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
     // The rest of a stroke paints only where its press painted.
     connect(m_editor, &PixelEditor::cellEntered, this, [this](int pixel) {
         if (m_stroke)
@@ -108,20 +102,20 @@ void MainWindow::createControls(QWidget *client)
     m_hScroll1 = new QScrollBar(Qt::Horizontal, client);
     m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
     m_hScroll1->setGeometry(units::layoutRect(8760, 5160, 1695, 300));
-    m_hScroll1->setRange(0, PenLevelMaximum);
+    m_hScroll1->setRange(0, 255);
     m_hScroll1->setSingleStep(1);
     m_hScroll1->setPageStep(16);
     m_hScroll1->setAccessibleName(tr("Pen level"));
     m_hScroll1->setAccessibleDescription(
         tr("Gray level of the pen, from 0 (black) to 255 (white)"));
-    m_hScroll1->setValue(PenLevelMaximum);
+    m_hScroll1->setValue(m_font.penLevel());
     // From the keyboard: Right and Up raise the level, Page Up by 16.
     m_hScroll1->setInvertedControls(false);
     m_hScroll1->setFocusPolicy(Qt::StrongFocus);
     // Emitted only when the level differs, both while dragging and when set from code.
     connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
 
-    m_penNumber = new QLabel(QString::number(PenLevelMaximum), client);
+    m_penNumber = new QLabel(client);
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
     m_penNumber->setGeometry(units::layoutRect(10'560, 5205, 300, 300));
     m_penNumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -135,7 +129,6 @@ void MainWindow::createControls(QWidget *client)
     m_pickColor->setIconSize(QSize(26, 26));
     m_pickColor->setAccessibleName(tr("Pick Color"));
     m_pickColor->setAccessibleDescription(tr("Take the pen's level from the next pixel clicked"));
-    // Drawn pressed while pick mode is on.
     m_pickColor->setCheckable(true);
     connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
 
@@ -161,11 +154,14 @@ void MainWindow::createMenus()
         item->setChecked(true);
         item->setEnabled(false);
     }
-    // The table's check mark stands while its borders are off.
-    connect(m_sgViewer, &QAction::toggled, m_viewer,
-            [this](bool checked) { m_viewer->setBorders(!checked); });
-    // The editor's check mark stands while its borders are on.
-    connect(m_sgEditor, &QAction::toggled, m_editor, &PixelEditor::setBorders);
+    connect(m_sgViewer, &QAction::triggered, this, [this] {
+        m_font.toggleViewerGridlines();
+        showGridlines();
+    });
+    connect(m_sgEditor, &QAction::triggered, this, [this] {
+        m_font.toggleEditorGridlines();
+        showGridlines();
+    });
     view->addMenu(gridlines);
     menuBar()->addMenu(view);
 
@@ -182,11 +178,19 @@ void MainWindow::createMenus()
         file->setActiveAction(file->actions().constFirst());
     });
     menuBar()->installEventFilter(this);
+
+    // Esc ends picking wherever the keyboard is in the window, before any widget that has it can
+    // take the key for itself; only while picking, so that otherwise Esc is the widgets' own.
+    m_endPicking = new QShortcut(Qt::Key_Escape, this);
+    m_endPicking->setEnabled(false);
+    connect(m_endPicking, &QShortcut::activated, this, &MainWindow::endPickMode);
     connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
 }
 
 void MainWindow::showMessage(const QString &text)
 {
+    if (text.isEmpty())
+        return;
     // Titled with the program's name: an empty title shows the binary's name instead.
     QMessageBox box(QMessageBox::NoIcon, tr("Tessora"), text, QMessageBox::Ok, this);
     // A folder named like markup shows as it is named.
@@ -198,111 +202,102 @@ void MainWindow::showMessage(const QString &text)
 
 void MainWindow::read()
 {
-    ReadResult result = readBlock(m_folder, m_fileCalls);
-    if (!result.ok()) {
-        showMessage(storageMessage(result.failure, false));
+    const QString message = m_font.read();
+    if (!message.isEmpty()) {
+        showMessage(message);
         return;
     }
-    m_state.FontTable = result.archive.base;
-    m_state.ResourcePath = displayPath(m_folder, result.archive.name);
-    m_state.Archive = result.archive;
-
-    // The table is drawn while the borders may still be on; the cells keep the drawing when
-    // the borders go.
-    m_viewer->drawTable(m_state.FontTable);
-    m_viewer->setBorders(false);
-    m_sgViewer->setEnabled(true);
-    m_sgViewer->setChecked(true);
-    m_state.TableLoaded = true;
-}
-
-bool MainWindow::tableLoaded()
-{
-    if (!m_state.TableLoaded)
-        showMessage(tr("Please read san11res.bin first."));
-    return m_state.TableLoaded;
+    m_viewer->drawTable();
+    showGridlines();
 }
 
 void MainWindow::save()
 {
-    if (!tableLoaded())
-        return;
-    const WriteResult result =
-        writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls);
-    if (!result.ok())
-        showMessage(storageMessage(result.failure, true));
+    showMessage(m_font.save());
 }
 
 void MainWindow::loadGlyph(int glyph)
 {
-    if (!tableLoaded())
+    const QString message = m_font.loadGlyph(glyph);
+    if (!message.isEmpty()) {
+        showMessage(message);
         return;
-    m_state.SelectedGlyph = qint16(glyph);
-    for (int k = 1; k <= PixelsPerGlyph; ++k)
-        m_state.PixelValues[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
-    m_editor->showGlyph(m_state.PixelValues);
-    m_sgEditor->setEnabled(true);
+    }
+    m_editor->showGlyph();
+    showGridlines();
 }
 
-bool MainWindow::clickPixel(int pixel)
+void MainWindow::clickPixel(int pixel)
 {
-    if (!tableLoaded())
-        return false;
-    if (m_state.SelectedGlyph == 0) {
-        showMessage(tr("Please select a Character from the Viewer Table first."));
-        return false;
-    }
-
-    if (m_state.PickMode) {
-        // PixelValues follows the paints, so the pick takes the level the cell shows now.
-        const qint16 level = m_state.PixelValues[pixel - 1];
-        m_state.PenColor = grayColor(quint8(level));
+    const FontEditor::PixelClick click = m_font.clickPixel(pixel);
+    // The rest of a stroke paints only where its press painted.
+    m_stroke = click.painted;
+    if (click.painted) {
+        showPaint(pixel);
+    } else {
         showPen();
-        m_hScroll1->setValue(level);
-        m_penNumber->setText(QString::number(level));
-        endPickMode();
-        return false;
+        showPickMode();
+        showMessage(click.message);
     }
-    paint(pixel);
-    return true;
 }
 
 void MainWindow::paint(int pixel)
 {
-    const quint8 level = quint8(m_hScroll1->value());
-    m_state.SelectedPixel = qint16(pixel);
-    m_editor->paintPixel(pixel, m_state.PenColor);
-    m_viewer->repaintPixel(m_state.SelectedGlyph, pixel, m_state.PenColor);
-    m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), level);
-    m_state.PixelValues[pixel - 1] = level;
+    m_font.paint(pixel);
+    showPaint(pixel);
+}
+
+void MainWindow::showPaint(int pixel)
+{
+    m_editor->paintPixel(pixel);
+    m_viewer->repaintPixel(state().SelectedGlyph, pixel);
 }
 
 void MainWindow::setPenLevel(int level)
 {
-    m_state.PenColor = grayColor(quint8(level));
-    m_penNumber->setText(QString::number(level));
+    m_font.setPenLevel(level);
     showPen();
 }
 
 void MainWindow::showPen()
 {
+    m_hScroll1->setValue(m_font.penLevel());
+    m_penNumber->setText(QString::number(m_font.penLevel()));
     QPalette swatch = m_penPictureBox->palette();
-    swatch.setColor(QPalette::Window, units::color(m_state.PenColor));
+    swatch.setColor(QPalette::Window, units::color(state().PenColor));
     m_penPictureBox->setPalette(swatch);
 }
 
 void MainWindow::enterPickMode()
 {
-    m_state.PickMode = true;
-    m_pickColor->setChecked(true); // a second click leaves it on
-    m_editor->setPickPointer(true);
+    m_font.enterPickMode();
+    showPickMode();
 }
 
 void MainWindow::endPickMode()
 {
-    m_state.PickMode = false;
-    m_pickColor->setChecked(false);
-    m_editor->setPickPointer(false);
+    m_font.endPickMode();
+    showPickMode();
+}
+
+void MainWindow::showPickMode()
+{
+    // Drawn pressed while picking: a second click leaves it pressed.
+    m_pickColor->setChecked(state().PickMode);
+    m_editor->setPickPointer(state().PickMode);
+    m_endPicking->setEnabled(state().PickMode);
+}
+
+void MainWindow::showGridlines()
+{
+    const FontEditor::Gridlines &viewer = m_font.viewerGridlines();
+    const FontEditor::Gridlines &editor = m_font.editorGridlines();
+    m_sgViewer->setEnabled(viewer.enabled);
+    m_sgViewer->setChecked(viewer.checked);
+    m_viewer->setBorders(viewer.borders);
+    m_sgEditor->setEnabled(editor.enabled);
+    m_sgEditor->setChecked(editor.checked);
+    m_editor->setBorders(editor.borders);
 }
 
 // The menu bar chooses its own commands with Enter; Esc and Tab give the keyboard back.
@@ -325,14 +320,6 @@ void MainWindow::leaveMenus()
     menuBar()->setActiveAction(nullptr);
     QWidget *back = m_focusBeforeMenus ? m_focusBeforeMenus.data() : this;
     back->setFocus(Qt::OtherFocusReason);
-}
-
-void MainWindow::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape && m_state.PickMode)
-        endPickMode();
-    else
-        QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::showAbout()

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "fonttable/resourcefile.h"
-#include "mainwindow/editorstate.h"
+#include "mainwindow/fonteditor.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -12,11 +11,12 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QShortcut;
 class GlyphTableView;
 class PixelEditor;
 
-// The program's one working window: the glyph table, the pixel editor with its pen, the menus,
-// and the file commands that move the font table between the archive and EditorState.
+// The program's one working window: the glyph table, the pixel editor with its pen and the menus.
+// It turns the user's input into FontEditor's operations and shows what its state holds.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -27,7 +27,8 @@ public:
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    const EditorState &state() const { return m_state; }
+    const FontEditor &editor() const { return m_font; }
+    const EditorState &state() const { return m_font.state(); }
 
 signals:
     // File > Exit: the program ends at once, whatever windows are open.
@@ -35,14 +36,12 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createMenus();
     void createControls(QWidget *client);
+    // Shows the text in a message box, if there is one.
     void showMessage(const QString &text);
-    // False, after saying so, until a Read has succeeded.
-    bool tableLoaded();
 
     void read();
     void save();
@@ -50,18 +49,18 @@ private:
     void showAbout();
 
     void loadGlyph(int glyph);
-    // False when the click painted nothing: a message, or a pick.
-    bool clickPixel(int pixel);
+    void clickPixel(int pixel);
     void paint(int pixel);
+    void showPaint(int pixel);
     void setPenLevel(int level);
     void enterPickMode();
     void endPickMode();
     void leaveMenus(); // gives the keyboard back to where it was before F10
     void showPen();
+    void showPickMode();
+    void showGridlines();
 
-    const fonttable::Folder m_folder;
-    const fonttable::FileCalls m_fileCalls;
-    EditorState m_state;
+    FontEditor m_font;
 
     GlyphTableView *m_viewer = nullptr;
     PixelEditor *m_editor = nullptr;
@@ -71,6 +70,7 @@ private:
     QPushButton *m_pickColor = nullptr;
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
+    QShortcut *m_endPicking = nullptr;
     QPointer<AboutWindow> m_about; // open only while shown
     bool m_stroke = false;         // the stroke under way paints
     QPointer<QWidget> m_focusBeforeMenus;

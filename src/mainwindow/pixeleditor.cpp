@@ -1,7 +1,6 @@
 #include "mainwindow/pixeleditor.h"
 
-#include "mainwindow/picturecell.h"
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 using namespace fonttable;
 
@@ -13,49 +12,42 @@ constexpr CellGrid::Shape Cells = {PixelsPerGlyph, GlyphWidth, CellSize, CellSiz
 
 } // namespace
 
-PixelEditor::PixelEditor(QWidget *parent) : CellGrid(Cells, "Editor", parent)
+PixelEditor::PixelEditor(const FontEditor &font, QWidget *parent)
+    : CellGrid(Cells, parent), m_font(font)
 {
-    for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        cell(k)->setAccessibleName(tr("Pixel %1").arg(k));
-        describe(k, false);
-    }
 }
 
-void PixelEditor::showGlyph(const std::array<qint16, PixelsPerGlyph> &levels)
+void PixelEditor::paintPixel(int pixel)
 {
-    for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        cell(k)->setBackground(units::color(grayColor(quint8(levels[k - 1]))));
-        nameLevel(k, levels[k - 1]);
-    }
-}
-
-void PixelEditor::paintPixel(int pixel, PackedColor color)
-{
-    cell(pixel)->fill({0, 0, CellSize, CellSize, units::rgb(color)});
-    nameLevel(pixel, int(color & 0xff)); // a gray: every channel holds the level
-}
-
-void PixelEditor::describe(int pixel, bool picking)
-{
-    const QString where =
-        tr("Row %1, column %2 of the glyph").arg(pixelRow(pixel) + 1).arg(pixelColumn(pixel) + 1);
-    cell(pixel)->setAccessibleDescription(
-        where +
-        (picking ? tr("; click to take its level into the pen") : tr("; click to paint it")));
-}
-
-void PixelEditor::nameLevel(int pixel, int level)
-{
-    cell(pixel)->setAccessibleName(tr("Pixel %1, level %2").arg(pixel).arg(level));
+    updateArea(pixel, 0, 0, CellSize, CellSize);
 }
 
 void PixelEditor::setPickPointer(bool on)
 {
-    for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        if (on)
-            cell(k)->setCursor(Qt::WhatsThisCursor);
-        else
-            cell(k)->unsetCursor();
-        describe(k, on);
-    }
+    if (on)
+        setCursor(Qt::WhatsThisCursor);
+    else
+        unsetCursor();
+}
+
+QString PixelEditor::cellName(int pixel) const
+{
+    if (m_font.state().SelectedGlyph == 0)
+        return tr("Pixel %1").arg(pixel);
+    return tr("Pixel %1, level %2").arg(pixel).arg(m_font.state().PixelValues[pixel - 1]);
+}
+
+QString PixelEditor::cellDescription(int pixel) const
+{
+    const QString where =
+        tr("Row %1, column %2 of the glyph").arg(pixelRow(pixel) + 1).arg(pixelColumn(pixel) + 1);
+    return where + (m_font.state().PickMode ? tr("; click to take its level into the pen")
+                                            : tr("; click to paint it"));
+}
+
+void PixelEditor::drawCell(QImage &area, int pixel, qreal) const
+{
+    const EditorState &state = m_font.state();
+    area.fill(state.SelectedGlyph ? units::color(grayColor(quint8(state.PixelValues[pixel - 1])))
+                                  : palette().color(QPalette::Base));
 }

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "fonttable/fonttable.h"
 #include "mainwindow/cellgrid.h"
+#include "mainwindow/fonteditor.h"
 
-#include <array>
-
-// The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited. A click on a cell
-// reports its pixel.
+// The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited, each showing the
+// pixel's level as the editor holds it. A click on a cell reports its pixel.
 class PixelEditor : public CellGrid
 {
     Q_OBJECT
@@ -16,16 +14,21 @@ public:
     static constexpr int Left = 8400;
     static constexpr int Top = 225;
 
-    explicit PixelEditor(QWidget *parent = nullptr);
+    explicit PixelEditor(const FontEditor &font, QWidget *parent = nullptr);
 
-    // Shows each pixel of a glyph as its cell's background, clearing what was painted.
-    void showGlyph(const std::array<qint16, fonttable::PixelsPerGlyph> &levels);
-    // Covers the whole cell with the colour; its background stays as it was.
-    void paintPixel(int pixel, fonttable::PackedColor color);
+    // After a glyph is loaded: every cell shown again.
+    void showGlyph() { update(); }
+    // After a paint: the whole cell in the new level.
+    void paintPixel(int pixel);
     // The pointer over the cells while the next click picks a level instead of painting.
     void setPickPointer(bool on);
 
+    QString cellName(int pixel) const override;
+    QString cellDescription(int pixel) const override;
+
+protected:
+    void drawCell(QImage &area, int pixel, qreal scale) const override;
+
 private:
-    void nameLevel(int pixel, int level);
-    void describe(int pixel, bool picking);
+    const FontEditor &m_font;
 };

@@ -21,14 +21,14 @@ QString run(const QString &command)
 {
     QProcess process;
     process.startCommand(command);
-    process.waitForFinished(20'000);
+    process.waitForFinished(60'000);
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
 // The ids of the visible windows with that name, once there are as many as wanted.
 QString windows(const char *name, int wanted)
 {
-    for (QDeadlineTimer deadline(20'000); !deadline.hasExpired(); QThread::msleep(50))
+    for (QDeadlineTimer deadline(60'000); !deadline.hasExpired(); QThread::msleep(50))
         if (QString ids = run(QString("xdotool search --onlyvisible --name %1").arg(name));
             ids.split('\n', Qt::SkipEmptyParts).size() == wanted)
             return wanted ? ids : "none";
@@ -67,7 +67,7 @@ void TestEndToEnd::readPaintSaveExit()
     keys(window, "F10 Return F10 Escape Escape Tab Down space Tab Down space F10 Down Return");
     table.setByte(2177, 255);
     QVERIFY2(!windows("^Tessora$", 1).isEmpty(), "a message box is up");
-    QTRY_VERIFY_WITH_TIMEOUT(Snapshot::of(archive) == Snapshot::archive(table), 20'000);
+    QTRY_VERIFY_WITH_TIMEOUT(Snapshot::of(archive) == Snapshot::archive(table), 60'000);
 
     // About, reached by the arrows (Left wraps round to it), stays out of the task bar.
     keys(window, "F10 Left Return");
@@ -79,7 +79,7 @@ void TestEndToEnd::readPaintSaveExit()
     keys(about, "Escape");
     QVERIFY2(!windows("^About$", 0).isEmpty(), "Esc did not close About");
     keys(window, "F10 Left Right Up Return"); // to About and back to File; Exit, its last item
-    QVERIFY2(program.waitForFinished(20'000), "Exit did not end the program");
+    QVERIFY2(program.waitForFinished(60'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);
 }
 

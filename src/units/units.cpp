@@ -1,4 +1,4 @@
-#include "mainwindow/units.h"
+#include "units/units.h"
 
 namespace units
 {

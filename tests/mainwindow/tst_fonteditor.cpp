@@ -1,0 +1,160 @@
+#include "mainwindow/fonteditor.h"
+
+#include "support/support.h"
+
+#include <QTest>
+
+using namespace testsupport;
+
+namespace
+{
+
+const QString ReadFirst = "Please read san11res.bin first.";
+const QString SelectFirst = "Please select a Character from the Viewer Table first.";
+
+} // namespace
+
+// The editing rules, without a window.
+class TestFontEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void theGamesFontTable();
+    void randomRules();
+};
+
+// Where the game keeps its font, written and read with plain file calls at literal offsets.
+void TestFontEditor::theGamesFontTable()
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("san11res.bin"));
+    QByteArray block(12'288, '\0'), back(12'288, '\0');
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char(i * 7 + 3);
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT, 0644);
+    QVERIFY(::ftruncate(fd, 525'359'447 + 12'288 + 1) == 0);
+    QCOMPARE(::pwrite(fd, block.constData(), 12'288, 525'359'447), 12'288);
+    QVERIFY(::close(fd) == 0);
+
+    FontEditor editor(Folder(QFile::encodeName(dir.path())));
+    QCOMPARE(editor.read(), QString());
+    QCOMPARE(editor.loadGlyph(17), QString());
+    QCOMPARE(editor.state().PixelValues[9 - 1], qint16(quint8(block[2'177 - 1])));
+    editor.setPenLevel(quint8(~block[2'177 - 1]));
+    QVERIFY(editor.clickPixel(9).painted);
+    QCOMPARE(editor.save(), QString());
+    block[2'177 - 1] = char(~block[2'177 - 1]);
+    fd = ::open(path.constData(), O_RDONLY);
+    QCOMPARE(::pread(fd, back.data(), 12'288, 525'359'447), 12'288);
+    ::close(fd);
+    QCOMPARE(back, block);
+}
+
+// Random operations, each checked against the editor's own state before it.
+void TestFontEditor::randomRules()
+{
+    QTemporaryDir dir;
+    const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
+    FontEditor editor(Folder(QFile::encodeName(dir.path())));
+    const EditorState &state = editor.state();
+    QRandomGenerator random(20'261'207);
+    auto any = [&](int high) {
+        return int(random.bounded(high));
+    };
+    bool replaced = false; // since the last Read
+    for (int n = 1; n <= 600 && !QTest::currentTestFailed(); ++n) {
+        const EditorState before = state;
+        const int glyph = any(GlyphCount) + 1, pixel = any(PixelsPerGlyph) + 1;
+        const QString where = QString("step %1").arg(n);
+        const FontEditor::Gridlines viewer = editor.viewerGridlines();
+        const FontEditor::Gridlines pixels = editor.editorGridlines();
+        QString refusal = !state.TableLoaded ? ReadFirst : QString();
+        switch (n == 1 ? 1 : any(9)) {
+        case 0: // the archive made anew, so the next Read sees other bytes
+            QFile::remove(QString::fromLocal8Bit(archive));
+            createArchive(archive, makeTable(random.generate() | 1));
+            replaced = true;
+            continue;
+        case 1: {
+            const QString message = editor.read();
+            const bool read = message.isEmpty();
+            replaced = replaced && !read;
+            QVERIFY2(read == QFile::exists(QString::fromLocal8Bit(archive)), qPrintable(where));
+            QVERIFY(state.TableLoaded == (read || before.TableLoaded));
+            QVERIFY(!read || Snapshot::of(archive) == Snapshot::archive(state.FontTable));
+            QVERIFY(read ? !editor.viewerGridlines().borders && editor.viewerGridlines().checked
+                         : editor.viewerGridlines().borders == viewer.borders);
+            QVERIFY(state.SelectedGlyph == before.SelectedGlyph &&
+                    state.PixelValues == before.PixelValues && state.PickMode == before.PickMode);
+            continue;
+        }
+        case 2: { // refused when the archive is not the one read
+            const Snapshot disk = Snapshot::of(archive);
+            const QString message = editor.save();
+            QVERIFY(refusal.isEmpty() && replaced ? !message.isEmpty() : message == refusal);
+            QVERIFY(Snapshot::of(archive) ==
+                    (message.isEmpty() ? Snapshot::archive(state.FontTable) : disk));
+            break;
+        }
+        case 3:
+            QCOMPARE(editor.loadGlyph(glyph), refusal);
+            QCOMPARE(state.SelectedGlyph, qint16(refusal.isEmpty() ? glyph : before.SelectedGlyph));
+            for (int k = 1; refusal.isEmpty() && k <= PixelsPerGlyph; ++k)
+                QCOMPARE(state.PixelValues[k - 1], state.FontTable.byte(pixelPosition(glyph, k)));
+            QVERIFY(state.PickMode == before.PickMode && state.FontTable == before.FontTable);
+            continue;
+        case 4:
+            editor.setPenLevel(any(256));
+            QCOMPARE(state.PenColor, grayColor(quint8(editor.penLevel())));
+            continue;
+        case 5:
+            editor.enterPickMode();
+            QVERIFY(state.PickMode);
+            continue;
+        case 6:
+            editor.toggleViewerGridlines();
+            editor.toggleEditorGridlines();
+            QVERIFY(editor.viewerGridlines().checked == (viewer.checked != viewer.enabled));
+            QVERIFY(editor.viewerGridlines().borders == (viewer.borders != viewer.enabled));
+            QVERIFY(editor.editorGridlines().checked == (pixels.checked != pixels.enabled));
+            QCOMPARE(editor.editorGridlines().borders, editor.editorGridlines().checked);
+            QCOMPARE(pixels.enabled, before.SelectedGlyph != 0);
+            continue;
+        default: { // a click on a pixel; now and then a paint, then a pick of the same pixel
+            const bool again = any(3) == 0;
+            if (again)
+                editor.endPickMode();
+            const int level = editor.penLevel();
+            const bool picking = state.PickMode;
+            const FontEditor::PixelClick click = editor.clickPixel(pixel);
+            if (refusal.isEmpty() && !state.SelectedGlyph)
+                refusal = SelectFirst;
+            QCOMPARE(click.message, refusal);
+            QCOMPARE(click.painted, refusal.isEmpty() && !picking);
+            if (click.painted) {
+                FontTable painted = before.FontTable;
+                painted.setByte(pixelPosition(state.SelectedGlyph, pixel), quint8(level));
+                QVERIFY(state.FontTable == painted && state.SelectedPixel == pixel);
+                QCOMPARE(state.PixelValues[pixel - 1], qint16(level));
+                if (again) {
+                    editor.setPenLevel(255 - level);
+                    editor.enterPickMode();
+                    QVERIFY(!editor.clickPixel(pixel).painted && !state.PickMode);
+                    QCOMPARE(editor.penLevel(), level); // as painted, not as loaded
+                }
+            } else if (refusal.isEmpty()) { // a pick
+                QCOMPARE(editor.penLevel(), int(before.PixelValues[pixel - 1]));
+                QVERIFY(!state.PickMode && state.FontTable == before.FontTable);
+            } else {
+                QCOMPARE(state.PickMode, picking);
+            }
+            continue;
+        }
+        }
+        QVERIFY2(state.FontTable == before.FontTable, qPrintable(where));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFontEditor)
+#include "tst_fonteditor.moc"
