@@ -2,6 +2,10 @@
 
 #include "mainwindow/storagemessage.h"
 
+#include <QColorSpace>
+
+#include <cmath>
+
 using namespace fonttable;
 
 FontEditor::FontEditor(Folder folder, FileCalls fileCalls)
@@ -20,6 +24,9 @@ QString FontEditor::read()
     m_state.Archive = result.archive;
     m_viewer = {true, true, false};
     m_state.TableLoaded = true;
+    m_open.reset();
+    m_undone.clear();
+    m_redone.clear();
     return {};
 }
 
@@ -33,6 +40,7 @@ QString FontEditor::save()
 
 QString FontEditor::loadGlyph(int glyph)
 {
+    closeChange();
     if (!m_state.TableLoaded)
         return tr("Please read san11res.bin first.");
     m_state.SelectedGlyph = qint16(glyph);
@@ -44,6 +52,7 @@ QString FontEditor::loadGlyph(int glyph)
 
 FontEditor::PixelClick FontEditor::clickPixel(int pixel)
 {
+    closeChange();
     if (!m_state.TableLoaded)
         return {false, tr("Please read san11res.bin first.")};
     if (m_state.SelectedGlyph == 0)
@@ -60,6 +69,8 @@ FontEditor::PixelClick FontEditor::clickPixel(int pixel)
 
 void FontEditor::paint(int pixel)
 {
+    if (!m_open)
+        m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}};
     m_state.SelectedPixel = qint16(pixel);
     m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), quint8(m_penLevel));
     m_state.PixelValues[pixel - 1] = qint16(m_penLevel);
@@ -97,4 +108,128 @@ void FontEditor::toggleEditorGridlines()
         return;
     m_editor.checked = !m_editor.checked;
     m_editor.borders = m_editor.checked;
+}
+
+FontEditor::Glyph FontEditor::glyphBytes(int glyph) const
+{
+    Glyph levels;
+    for (int k = 1; k <= PixelsPerGlyph; ++k)
+        levels[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
+    return levels;
+}
+
+void FontEditor::setGlyphBytes(int glyph, const Glyph &levels)
+{
+    for (int k = 1; k <= PixelsPerGlyph; ++k)
+        m_state.FontTable.setByte(pixelPosition(glyph, k), levels[k - 1]);
+    loadGlyph(glyph);
+}
+
+void FontEditor::closeChange()
+{
+    if (!m_open)
+        return;
+    m_open->after = glyphBytes(m_open->glyph);
+    if (m_open->after != m_open->before) {
+        m_undone.push_back(*m_open);
+        m_redone.clear();
+    }
+    m_open.reset();
+}
+
+int FontEditor::undo()
+{
+    closeChange();
+    if (m_undone.empty())
+        return 0;
+    m_redone.push_back(m_undone.back());
+    m_undone.pop_back();
+    setGlyphBytes(m_redone.back().glyph, m_redone.back().before);
+    return m_redone.back().glyph;
+}
+
+int FontEditor::redo()
+{
+    closeChange();
+    if (m_redone.empty())
+        return 0;
+    m_undone.push_back(m_redone.back());
+    m_redone.pop_back();
+    setGlyphBytes(m_undone.back().glyph, m_undone.back().after);
+    return m_undone.back().glyph;
+}
+
+std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const
+{
+    if (!m_state.TableLoaded || m_state.SelectedGlyph == 0)
+        return {};
+    return glyphBytes(m_state.SelectedGlyph);
+}
+
+bool FontEditor::pasteGlyph(const Glyph &levels)
+{
+    closeChange();
+    if (!m_state.TableLoaded || m_state.SelectedGlyph == 0)
+        return false;
+    m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}};
+    setGlyphBytes(m_state.SelectedGlyph, levels);
+    closeChange();
+    return true;
+}
+
+QImage FontEditor::image(const Glyph &levels)
+{
+    QImage glyph(GlyphWidth, GlyphHeight, QImage::Format_Grayscale8);
+    for (int k = 1; k <= PixelsPerGlyph; ++k)
+        glyph.scanLine(pixelRow(k))[pixelColumn(k)] = levels[k - 1];
+    return glyph;
+}
+
+std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, QString &why)
+{
+    const QString redo = tr(" Copy it again from your image editor, then paste.");
+    if (image.size() != QSize(GlyphWidth, GlyphHeight)) {
+        why = tr("The image on the clipboard is %1 x %2 pixels; a glyph is 8 x 16. Scale or crop "
+                 "it to 8 x 16 in your image editor.")
+                  .arg(image.width())
+                  .arg(image.height()) +
+              redo;
+        return {};
+    }
+    // The stored numbers are the levels only where they mean the grays shown on a screen.
+    const QColorSpace space = image.colorSpace();
+    const auto curve = space.transferFunction();
+    if (space.isValid() && curve != QColorSpace::TransferFunction::SRgb &&
+        !(curve == QColorSpace::TransferFunction::Gamma && std::abs(space.gamma() - 2.2) < 0.1)) {
+        why = tr("The image on the clipboard is marked as %1, so its numbers are not the grays "
+                 "shown on a screen. Convert it to 8-bit grayscale or sRGB in your image editor.")
+                  .arg(curve == QColorSpace::TransferFunction::Linear ? tr("linear light")
+                                                                      : tr("another tone curve "
+                                                                           "than sRGB's")) +
+              redo;
+        return {};
+    }
+    const QImage deep = image.convertToFormat(QImage::Format_RGBA64);
+    Glyph levels;
+    for (int k = 1; k <= PixelsPerGlyph; ++k) {
+        const QRgba64 pixel =
+            reinterpret_cast<const QRgba64 *>(deep.constScanLine(pixelRow(k)))[pixelColumn(k)];
+        const QString at = tr("The pixel at (%1, %2) of the image on the clipboard")
+                               .arg(pixelColumn(k))
+                               .arg(pixelRow(k));
+        if (pixel.alpha() != 0xffff) {
+            why = at +
+                  tr(" is not fully opaque. Flatten the image or remove its alpha channel in "
+                     "your image editor.") +
+                  redo;
+            return {};
+        }
+        if (pixel.red() != pixel.green() || pixel.green() != pixel.blue()) {
+            why = at + tr(" is not gray. Convert the image to grayscale in your image editor.") +
+                  redo;
+            return {};
+        }
+        levels[k - 1] = quint8((pixel.red() * 255 + 32767) / 65535);
+    }
+    return levels;
 }

@@ -4,7 +4,11 @@
 #include "mainwindow/editorstate.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 // The editing rules, without widgets: Read and Save, loading a glyph, a pixel click that picks
 // or paints, the pen, pick mode and the gridline items. Each operation changes the state and
@@ -14,6 +18,8 @@ class FontEditor
     Q_DECLARE_TR_FUNCTIONS(FontEditor)
 
 public:
+    using Glyph = std::array<quint8, fonttable::PixelsPerGlyph>;
+
     // A gridline item of the View menu and the borders of its grid.
     struct Gridlines {
         bool enabled = false;
@@ -47,11 +53,38 @@ public:
     void toggleViewerGridlines();
     void toggleEditorGridlines();
 
+    // One change is a click that paints, the whole stroke it begins, or a paste. Undo and redo
+    // put a change's glyph back as it was before or after it, and return that glyph, which the
+    // window loads into the pixel editor; 0 when there is nothing to undo or redo.
+    bool canUndo() const { return m_open || !m_undone.empty(); }
+    bool canRedo() const { return !m_open && !m_redone.empty(); }
+    int undo();
+    int redo();
+    // The glyph in the pixel editor, pixel 1 first; empty when there is none.
+    std::optional<Glyph> copyGlyph() const;
+    // Levels over the glyph in the pixel editor, as one change; false when there is none.
+    bool pasteGlyph(const Glyph &levels);
+
+    // A glyph as an 8 x 16 gray image, as the clipboard carries it, and back: exactly the levels
+    // the image stores, or, in why, what keeps the image from being a glyph.
+    static QImage image(const Glyph &levels);
+    static std::optional<Glyph> fromImage(const QImage &image, QString &why);
+
 private:
+    struct Change {
+        int glyph;
+        Glyph before, after;
+    };
+    Glyph glyphBytes(int glyph) const;
+    void setGlyphBytes(int glyph, const Glyph &levels);
+    void closeChange();
+
     const fonttable::Folder m_folder;
     const fonttable::FileCalls m_fileCalls;
     EditorState m_state;
     int m_penLevel = 255; // HScroll1's value
     Gridlines m_viewer;
     Gridlines m_editor;
+    std::optional<Change> m_open; // the change under way: a stroke goes on until the next command
+    std::vector<Change> m_undone, m_redone; // every change of this session since the last Read
 };
