@@ -23,6 +23,8 @@ public:
     void drawTable();
     // After a paint: the pixel's square, a little right and down of the table's square.
     void repaintPixel(int glyph, int pixel);
+    // After an undo, a redo or a paste: the glyph's squares in the levels the table holds now.
+    void redrawGlyph(int glyph) { updateCell(glyph); }
 
     QString cellName(int glyph) const override;
     QString cellDescription(int glyph) const override;

@@ -6,6 +6,7 @@
 #include "units/units.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -61,6 +62,7 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
 
     createControls(client);
     createMenus();
+    createEditActions();
 
     showPen();
 
@@ -185,6 +187,101 @@ void MainWindow::createMenus()
     m_endPicking->setEnabled(false);
     connect(m_endPicking, &QShortcut::activated, this, &MainWindow::endPickMode);
     connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
+}
+
+void MainWindow::createEditActions()
+{
+    const std::tuple<const char *, QString, QList<QKeySequence>, std::function<void()>> actions[] =
+        {{"Undo",
+          tr("Undo"),
+          {QKeySequence(tr("Ctrl+Z"))},
+          [this] {
+              undoOrRedo(false);
+          }},
+         {"Redo",
+          tr("Redo"),
+          {QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))},
+          [this] {
+              undoOrRedo(true);
+          }},
+         {"CopyGlyph",
+          tr("Copy Glyph"),
+          {QKeySequence(tr("Ctrl+C"))},
+          [this] {
+              copyGlyph();
+          }},
+         {"PasteGlyph", tr("Paste Glyph"), {QKeySequence(tr("Ctrl+V"))}, [this] {
+              pasteGlyph();
+          }}};
+    for (const auto &[name, caption, keys, act] : actions) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        action->setShortcutVisibleInContextMenu(true);
+        connect(action, &QAction::triggered, this, act);
+        addAction(action);
+        m_editActions << action;
+    }
+    // A right click on either grid offers them, each greyed out where it cannot act now.
+    for (CellGrid *grid : std::initializer_list<CellGrid *>{m_viewer, m_editor}) {
+        grid->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
+            const bool glyph = state().TableLoaded && state().SelectedGlyph != 0;
+            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph,
+                                 glyph && !QGuiApplication::clipboard()->image().isNull()};
+            QMenu menu(this);
+            for (int i = 0; i < 4; ++i) {
+                m_editActions[i]->setEnabled(able[i]);
+                menu.addAction(m_editActions[i]);
+            }
+            menu.exec(grid->mapToGlobal(at));
+            for (QAction *action : m_editActions)
+                action->setEnabled(true);
+        });
+    }
+}
+
+// The keys act only on the window itself, not in a menu or under a message box.
+bool MainWindow::menusClosed() const
+{
+    return !menuBar()->hasFocus() && !QApplication::activePopupWidget() &&
+           !QApplication::activeModalWidget();
+}
+
+void MainWindow::undoOrRedo(bool redo)
+{
+    if (menusClosed())
+        showChangedGlyph(redo ? m_font.redo() : m_font.undo());
+}
+
+void MainWindow::copyGlyph()
+{
+    if (const auto glyph = m_font.copyGlyph(); glyph && menusClosed())
+        QGuiApplication::clipboard()->setImage(FontEditor::image(*glyph));
+}
+
+void MainWindow::pasteGlyph()
+{
+    const QImage image = QGuiApplication::clipboard()->image();
+    if (!m_font.copyGlyph() || image.isNull() || !menusClosed())
+        return;
+    QString why;
+    if (const auto levels = FontEditor::fromImage(image, why)) {
+        m_font.pasteGlyph(*levels);
+        showChangedGlyph(state().SelectedGlyph);
+    } else {
+        showMessage(why);
+    }
+}
+
+// The glyph an undo, a redo or a paste changed, in the table and, loaded, in the pixel editor.
+void MainWindow::showChangedGlyph(int glyph)
+{
+    if (glyph == 0)
+        return;
+    m_viewer->redrawGlyph(glyph);
+    m_editor->showGlyph();
+    showGridlines();
 }
 
 void MainWindow::showMessage(const QString &text)

@@ -59,6 +59,14 @@ private:
     void showPen();
     void showPickMode();
     void showGridlines();
+    // Undo, Redo, Copy Glyph and Paste Glyph: from their keys anywhere in the window, or from
+    // the grids' context menu.
+    void createEditActions();
+    bool menusClosed() const;
+    void undoOrRedo(bool redo);
+    void copyGlyph();
+    void pasteGlyph();
+    void showChangedGlyph(int glyph);
 
     FontEditor m_font;
 
@@ -71,7 +79,8 @@ private:
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
     QShortcut *m_endPicking = nullptr;
-    QPointer<AboutWindow> m_about; // open only while shown
-    bool m_stroke = false;         // the stroke under way paints
+    QList<QAction *> m_editActions; // Undo, Redo, Copy Glyph, Paste Glyph
+    QPointer<AboutWindow> m_about;  // open only while shown
+    bool m_stroke = false;          // the stroke under way paints
     QPointer<QWidget> m_focusBeforeMenus;
 };
