@@ -63,6 +63,16 @@ void TestFontEditor::randomRules()
         return int(random.bounded(high));
     };
     bool replaced = false; // since the last Read
+    // The table after each change since the last Read, with the glyph it changed: what undo and
+    // redo must walk back and forth along.
+    std::vector<std::pair<int, FontTable>> history{{0, {}}};
+    size_t at = 0;
+    auto changed = [&] {
+        if (state.FontTable == history[at].second)
+            return;
+        history.resize(++at);
+        history.push_back({state.SelectedGlyph, state.FontTable});
+    };
     for (int n = 1; n <= 600 && !QTest::currentTestFailed(); ++n) {
         const EditorState before = state;
         const int glyph = any(GlyphCount) + 1, pixel = any(PixelsPerGlyph) + 1;
@@ -70,7 +80,7 @@ void TestFontEditor::randomRules()
         const FontEditor::Gridlines viewer = editor.viewerGridlines();
         const FontEditor::Gridlines pixels = editor.editorGridlines();
         QString refusal = !state.TableLoaded ? ReadFirst : QString();
-        switch (n == 1 ? 1 : any(9)) {
+        switch (n == 1 ? 1 : any(12)) {
         case 0: // the archive made anew, so the next Read sees other bytes
             QFile::remove(QString::fromLocal8Bit(archive));
             createArchive(archive, makeTable(random.generate() | 1));
@@ -83,6 +93,8 @@ void TestFontEditor::randomRules()
             QVERIFY2(read == QFile::exists(QString::fromLocal8Bit(archive)), qPrintable(where));
             QVERIFY(state.TableLoaded == (read || before.TableLoaded));
             QVERIFY(!read || Snapshot::of(archive) == Snapshot::archive(state.FontTable));
+            if (read)
+                history = {{0, state.FontTable}}, at = 0;
             QVERIFY(read ? !editor.viewerGridlines().borders && editor.viewerGridlines().checked
                          : editor.viewerGridlines().borders == viewer.borders);
             QVERIFY(state.SelectedGlyph == before.SelectedGlyph &&
@@ -121,6 +133,38 @@ void TestFontEditor::randomRules()
             QCOMPARE(editor.editorGridlines().borders, editor.editorGridlines().checked);
             QCOMPARE(pixels.enabled, before.SelectedGlyph != 0);
             continue;
+        case 7:
+        case 8: { // undo or redo: the table as it was before or after that change
+            const bool redo = any(2);
+            const bool able = redo ? at + 1 < history.size() : at > 0;
+            QCOMPARE(redo ? editor.canRedo() : editor.canUndo(), able);
+            const int undone = redo ? editor.redo() : editor.undo();
+            QCOMPARE(undone, able ? history[redo ? at + 1 : at].first : 0);
+            at += able ? (redo ? 1 : -1) : 0;
+            QVERIFY2(state.FontTable == history[at].second, qPrintable(where));
+            QVERIFY(!able || state.SelectedGlyph == undone);
+            continue;
+        }
+        case 9: { // a stroke, or the glyph pasted over another as an image from the clipboard
+            const auto copied = editor.copyGlyph();
+            QCOMPARE(bool(copied), refusal.isEmpty() && state.SelectedGlyph);
+            if (!copied || any(2)) {
+                const bool painted = refusal.isEmpty() && editor.clickPixel(pixel).painted;
+                for (int i = 0; painted && i < 5; ++i)
+                    editor.paint(any(PixelsPerGlyph) + 1);
+                changed();
+                continue;
+            }
+            QString why;
+            QVERIFY(editor.loadGlyph(glyph).isEmpty() &&
+                    editor.pasteGlyph(*FontEditor::fromImage(FontEditor::image(*copied), why)));
+            QVERIFY(editor.copyGlyph() == copied && state.SelectedGlyph == glyph);
+            changed();
+            QImage coloured = FontEditor::image(*copied).convertToFormat(QImage::Format_RGB32);
+            coloured.setPixel(any(8), any(16), qRgb(1, 2, 3));
+            QVERIFY(!FontEditor::fromImage(coloured, why) && why.contains("is not gray"));
+            continue;
+        }
         default: { // a click on a pixel; now and then a paint, then a pick of the same pixel
             const bool again = any(3) == 0;
             if (again)
@@ -133,6 +177,7 @@ void TestFontEditor::randomRules()
             QCOMPARE(click.message, refusal);
             QCOMPARE(click.painted, refusal.isEmpty() && !picking);
             if (click.painted) {
+                changed();
                 FontTable painted = before.FontTable;
                 painted.setByte(pixelPosition(state.SelectedGlyph, pixel), quint8(level));
                 QVERIFY(state.FontTable == painted && state.SelectedPixel == pixel);
