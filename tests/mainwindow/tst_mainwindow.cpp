@@ -9,7 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QBackingStore>
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -356,6 +359,51 @@ void TestMainWindow::step()
         say(press.message);
         for (int i = 0; press.painted && i < entered.size(); ++i)
             m_shadow->paint(entered[i][0].toInt());
+        break;
+    }
+    case 14: { // undo, redo, copy or paste, from the keys anywhere or from a grid's context menu
+        const char *names[] = {"Undo", "Redo", "CopyGlyph", "PasteGlyph"};
+        const int command = any(4);
+        if (command == 3 && any(4) == 0) { // an image from elsewhere, refused for a colour
+            QImage coloured(8, 16, QImage::Format_RGB32);
+            coloured.fill(qRgb(9, 9, 9));
+            coloured.setPixel(any(8), any(16), qRgb(9, 9, 10));
+            QGuiApplication::clipboard()->setImage(coloured);
+        }
+        const QImage clipboard = QGuiApplication::clipboard()->image();
+        QApplication::setActiveWindow(m_window.get());
+        if (any(2)) {
+            const QKeySequence keys = find<QAction>(names[command])->shortcuts().value(any(2));
+            QTest::keySequence(
+                tabTo(std::array<QWidget *, 3>{m_window.get(), m_table, bar}[any(3)]),
+                keys.isEmpty() ? find<QAction>(names[command])->shortcut() : keys);
+        } else {
+            CellGrid *grid = any(2) ? static_cast<CellGrid *>(m_table) : m_editor;
+            QTimer::singleShot(0, this, [&] { // the menu's items greyed out where they cannot act
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                const bool glyph = m_shadow->copyGlyph().has_value();
+                const bool able[] = {m_shadow->canUndo(), m_shadow->canRedo(), glyph,
+                                     glyph && !clipboard.isNull()};
+                for (int i = 0; i < 4; ++i)
+                    QCOMPARE(menu->actions()[i]->isEnabled(), able[i]);
+                QTest::mouseClick(menu, Qt::LeftButton, {},
+                                  menu->actionGeometry(menu->actions()[command]).center());
+                if (menu->isVisible())
+                    menu->close();
+            });
+            // A right click, as the window system reports it; the right button itself does nothing.
+            const QPoint at = grid->cellRect(k).center();
+            QTest::mouseClick(grid, Qt::RightButton, {}, at);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, grid->mapToGlobal(at));
+            QApplication::sendEvent(grid, &event);
+        }
+        QString why;
+        const auto glyph = command == 3 ? FontEditor::fromImage(clipboard, why) : std::nullopt;
+        if (command < 2)
+            command ? m_shadow->redo() : m_shadow->undo();
+        else if (command == 3 && m_shadow->copyGlyph() && !clipboard.isNull())
+            glyph ? void(m_shadow->pasteGlyph(*glyph)) : say(why);
         break;
     }
     default:
