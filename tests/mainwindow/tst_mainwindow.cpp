@@ -361,7 +361,8 @@ void TestMainWindow::step()
             m_shadow->paint(entered[i][0].toInt());
         break;
     }
-    case 14: { // undo, redo, copy or paste, from the keys anywhere or from a grid's context menu
+    case 14:
+    case 15: { // undo, redo, copy or paste, from the keys anywhere or from a grid's context menu
         const char *names[] = {"Undo", "Redo", "CopyGlyph", "PasteGlyph"};
         const int command = any(4);
         if (command == 3 && any(4) == 0) { // an image from elsewhere, refused for a colour
@@ -379,17 +380,19 @@ void TestMainWindow::step()
                 keys.isEmpty() ? find<QAction>(names[command])->shortcut() : keys);
         } else {
             CellGrid *grid = any(2) ? static_cast<CellGrid *>(m_table) : m_editor;
-            QTimer::singleShot(0, this, [&] { // the menu's items greyed out where they cannot act
+            // The menu's items greyed out where they cannot act.
+            const bool glyph = m_shadow->copyGlyph().has_value();
+            const QList<bool> able = {m_shadow->canUndo(), m_shadow->canRedo(), glyph,
+                                      glyph && !clipboard.isNull()};
+            QList<bool> shown;
+            QTimer::singleShot(0, this, [&] {
                 auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-                QVERIFY(menu);
-                const bool glyph = m_shadow->copyGlyph().has_value();
-                const bool able[] = {m_shadow->canUndo(), m_shadow->canRedo(), glyph,
-                                     glyph && !clipboard.isNull()};
-                for (int i = 0; i < 4; ++i)
-                    QCOMPARE(menu->actions()[i]->isEnabled(), able[i]);
-                QTest::mouseClick(menu, Qt::LeftButton, {},
-                                  menu->actionGeometry(menu->actions()[command]).center());
-                if (menu->isVisible())
+                for (QAction *action : menu ? menu->actions() : QList<QAction *>())
+                    shown << action->isEnabled();
+                if (menu)
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(menu->actions()[command]).center());
+                if (menu && menu->isVisible())
                     menu->close();
             });
             // A right click, as the window system reports it; the right button itself does nothing.
@@ -397,6 +400,7 @@ void TestMainWindow::step()
             QTest::mouseClick(grid, Qt::RightButton, {}, at);
             QContextMenuEvent event(QContextMenuEvent::Mouse, at, grid->mapToGlobal(at));
             QApplication::sendEvent(grid, &event);
+            QCOMPARE(shown, able);
         }
         QString why;
         const auto glyph = command == 3 ? FontEditor::fromImage(clipboard, why) : std::nullopt;
