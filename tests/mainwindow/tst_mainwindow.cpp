@@ -298,8 +298,10 @@ void TestMainWindow::step()
                 QTest::mouseClick(about->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
             else if (how == 3)
                 about->close();
-            else
+            else { // the keys of the window the user has brought to the front
+                QApplication::setActiveWindow(about);
                 QTest::keyClick(about, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
+            }
             QTRY_VERIFY(about.isNull()); // destroyed, and made anew by the next About
             m_about = false;
         } else {
