@@ -105,7 +105,6 @@ void TestFontTable::addressing()
         for (int k = 1; k <= PixelsPerGlyph; ++k)
             positions.insert(pixelPosition(g, k));
     QVERIFY(positions.size() == TableSize && *positions.rbegin() == TableSize);
-    QCOMPARE(grayColor(0x5a), 0x5a5a5au);
 }
 
 void TestFontTable::theArchiveIsFoundBesideTheProgram()
@@ -160,7 +159,6 @@ void TestFontTable::readAndSave()
         {"read, missing", Read, "removed", {}, "Cannot find", 0},
         {"read, a folder", Read, "folder", {}, "is a folder", 0},
         {"read, a pipe", Read, "fifo", {}, "not a regular file", 0},
-        {"read, empty", Read, "empty", {}, "too short", 0},
         {"read, a byte short", Read, "short", {}, "too short", 0},
         {"read, read-only", Read, "read-only", {}, "Permission denied.\n\nTessora needs", 0},
         {"read, leased", Read, "leased", {}, "", 0},
@@ -208,9 +206,9 @@ void TestFontTable::readAndSave()
         const QByteArray dir = awkward.path, path = dir + '/' + ResourceName;
         const Folder folder(dir);
         const FontTable old = makeTable(), edited = makeTable(1);
-        createArchive(path, old, file == "empty" ? 0 : Size);
+        createArchive(path, old, Size);
         ReadResult before = readBlock(folder);
-        QVERIFY(before.ok() || file == "empty");
+        QVERIFY(before.ok());
         const bool gone = file == "removed" || file == "folder" || file == "fifo" ||
                           file == "dangling" || file == "deleted";
         QVERIFY(!gone || ::unlink(path) == 0);

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
-#include <QtEndian>
 
 #include <zlib.h>
 
@@ -16,9 +15,7 @@ namespace
 
 QByteArray be32(quint32 value)
 {
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
+    return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0'));
 }
 
 QByteArray chunk(const char *type, const QByteArray &data)
@@ -73,8 +70,7 @@ class TestTessoraPng : public QObject
     Q_OBJECT
 
 private slots:
-    void imports();
-    void exports();
+    void commands();
 
 private:
     // Runs the tool with each argument's \0nnn escapes made bytes, as a shell passes a name
@@ -93,12 +89,12 @@ private:
                 QString::fromLocal8Bit(tool.readAllStandardOutput())};
     }
     QString in(const char *name) const { return m_dir.filePath(name); }
-    // The name as the file system holds it.
-    QByteArray path(const char *name) const
+    // A path as the file system holds it.
+    static QByteArray path(const QString &path)
     {
-        return QFile::encodeName(in(name)).replace("\\0351", "\xe9");
+        return QFile::encodeName(path).replace("\\0351", "\xe9");
     }
-    void save(const char *name, const QByteArray &bytes)
+    void save(const QString &name, const QByteArray &bytes)
     {
         const int fd = ::open(path(name), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         QVERIFY(::write(fd, bytes.data(), bytes.size()) == bytes.size() && ::close(fd) == 0);
@@ -107,103 +103,169 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Images as image editors save them, each imported exactly or refused with one line that names
-// the file and says what to do, before the archive is touched.
-void TestTessoraPng::imports()
+// Each command on images as other programs save them and on paths of every kind: it does its job
+// exactly, or it is refused with one line that names the file and says what to do, leaving the
+// archives and every other file as they were. Export, preview and render only read an archive,
+// and write a new file or over a PNG image, never over anything else.
+void TestTessoraPng::commands()
 {
-    const QByteArray archive = QFile::encodeName(in("copy.bin")); // an archive of any name
     const FontTable table = makeTable(), other = makeTable(1);
-    createArchive(archive, other);
-    auto gray = [](quint8 level, int, int) {
-        return QByteArray(1, char(level));
-    };
-    const QByteArray palette = chunk("PLTE", QByteArray::fromHex("000000808080ffffff"));
-    const struct {
-        const char *name;
-        QByteArray image; // empty: made by QImage from the table below
-        const char *says; // empty: imported exactly
-    } cases[] = {
-        {"gray.png", {}, ""},
-        {"indexed.png", {}, ""},
-        {"deep.png",
-         png(table, 16, 2, {},
-             [](quint8 v, int, int) { // to the nearest level
-                 const int sample = std::max(0, v * 257 - 128);
-                 return (QByteArray(1, char(sample >> 8)) + char(sample)).repeated(3);
-             }),
-         ""},
-        {"gamma.png", png(table, 8, 2, chunk("gAMA", be32(45455)), rgb), ""},
-        {"adobe.png", png(table, 8, 2, profile(QColorSpace::AdobeRgb), rgb), ""},
-        {"srgb.png",
-         png(table, 8, 6, profile(QColorSpace::SRgb),
-             [](quint8 v, int, int) { return QByteArray(3, char(v)) + '\xff'; }),
-         ""},
-        {"f\\0351nt.png", png(table, 8, 0, {}, gray), ""},
-        {"linear.png", png(table, 8, 2, chunk("gAMA", be32(100000)), rgb), "linear light"},
-        {"linearicc.png", png(table, 8, 0, profile(QColorSpace::SRgbLinear, true), gray),
-         "linear light"},
-        {"prophoto.png", png(table, 8, 2, profile(QColorSpace::ProPhotoRgb), rgb), "gamma 1.8"},
-        {"past.png",
-         png(table, 8, 3, palette, [](quint8 v, int, int) { return QByteArray(1, char(v % 4)); }),
-         "(2, 0) is colour 3 of a palette of 3"},
-        {"keyed.png",
-         png(table, 8, 0, chunk("tRNS", QByteArray::fromHex("00") + char(table.byte(2))), gray),
-         "(1, 0) is transparent: flatten"},
-        {"huge.png", png(table, 8, 0, {}, gray, 100000, 100000), "100000 x 100000 pixels"},
-        {"coloured.png",
-         png(table, 8, 2, {},
-             [](quint8 v, int x, int y) {
-                 return x == 3 && y == 4 ? QByteArray("\1\2\3") : QByteArray(3, char(v));
-             }),
-         "(3, 4) is not gray: convert"},
-        {"halfclear.png",
-         png(table, 8, 4, {},
-             [](quint8 v, int x, int y) {
-                 return QByteArray(1, char(v)) + (x == 3 && y == 4 ? '\x80' : '\xff');
-             }),
-         "(3, 4) is not fully opaque"},
-        {"wide.png", png(table, 8, 0, {}, gray, 130, 96), "130 x 96"},
-        {"text.png", "not an image", "not a PNG"},
-        {"damaged.png", png(table, 8, 0, {}, gray).left(300), "damaged"},
-        {"missing.png", {}, "No such file"},
-    };
+    const QByteArray archive = QFile::encodeName(in(ResourceName));
+    const QByteArray copy = QFile::encodeName(in("copy.bin")); // imports go into a copy of it
+    createArchive(archive, table);
+    createArchive(copy, other);
+    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
+    QVERIFY(QDir().mkpath(in("other")) && QDir().mkpath(in("folder")));
+    createArchive(QFile::encodeName(in("other/san11res.bin")), makeTable(1));
+    QVERIFY(::mkfifo(path(in("fifo")), 0644) == 0 &&
+            ::symlink(archive, path(in("link.png"))) == 0 &&
+            ::symlink("nowhere.png", path(in("dangling.png"))) == 0);
     QImage image(128, 96, QImage::Format_Grayscale8);
     for (int i = 0; i < TableSize; ++i)
         image.scanLine(i / 128)[i % 128] = table.byte(i + 1);
     QVERIFY(image.save(in("gray.png")) &&
             image.convertToFormat(QImage::Format_Indexed8).save(in("indexed.png")));
+    auto gray = [](quint8 level, int, int) {
+        return QByteArray(1, char(level));
+    };
+    save(in("old.png"), png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
+    QString all; // the 96 characters in the table's layout, as printf %b reads them
+    for (char c = ' '; c < 127; ++c)
+        all += QString(QChar(c)).replace('\\', "\\\\") + ((c - 31) % 16 ? "" : "\\n");
+    all += QChar(0x2302);
+    auto import = [&](const char *name) {
+        return QStringList{"import", in(name), copy};
+    };
+    auto exportTo = [&](const char *name) {
+        return QStringList{"export", in(ResourceName), in(name)};
+    };
+    const QByteArray palette = chunk("PLTE", QByteArray::fromHex("000000808080ffffff"));
+    const struct {
+        QStringList arguments;
+        QByteArray image; // written to the file imported first
+        const char *file; // the one named in a refusal; empty: the command succeeds
+        const char *says;
+    } cases[] = {
+        {import("gray.png"), {}, "", ""},
+        {import("indexed.png"), {}, "", ""},
+        {import("deep.png"),
+         png(table, 16, 2, {},
+             [](quint8 v, int, int) { // to the nearest level
+                 const int sample = std::max(0, v * 257 - 128);
+                 return (QByteArray(1, char(sample >> 8)) + char(sample)).repeated(3);
+             }),
+         "", ""},
+        {import("gamma.png"), png(table, 8, 2, chunk("gAMA", be32(45455)), rgb), "", ""},
+        {import("adobe.png"), png(table, 8, 2, profile(QColorSpace::AdobeRgb), rgb), "", ""},
+        {import("srgb.png"),
+         png(table, 8, 6, profile(QColorSpace::SRgb),
+             [](quint8 v, int, int) { return QByteArray(3, char(v)) + '\xff'; }),
+         "", ""},
+        {import("f\\0351nt.png"), png(table, 8, 0, {}, gray), "", ""},
+        {import("linear.png"), png(table, 8, 2, chunk("gAMA", be32(100000)), rgb), "linear.png",
+         "linear light"},
+        {import("linearicc.png"), png(table, 8, 0, profile(QColorSpace::SRgbLinear, true), gray),
+         "linearicc.png", "linear light"},
+        {import("prophoto.png"), png(table, 8, 2, profile(QColorSpace::ProPhotoRgb), rgb),
+         "prophoto.png", "gamma 1.8"},
+        {import("past.png"),
+         png(table, 8, 3, palette, [](quint8 v, int, int) { return QByteArray(1, char(v % 4)); }),
+         "past.png", "(2, 0) is colour 3 of a palette of 3"},
+        {import("keyed.png"),
+         png(table, 8, 0, chunk("tRNS", QByteArray::fromHex("00") + char(table.byte(2))), gray),
+         "keyed.png", "(1, 0) is transparent: flatten"},
+        {import("huge.png"), png(table, 8, 0, {}, gray, 100000, 100000), "huge.png",
+         "100000 x 100000 pixels"},
+        {import("coloured.png"),
+         png(table, 8, 2, {},
+             [](quint8 v, int x, int y) {
+                 return x == 3 && y == 4 ? QByteArray("\1\2\3") : QByteArray(3, char(v));
+             }),
+         "coloured.png", "(3, 4) is not gray: convert"},
+        {import("halfclear.png"),
+         png(table, 8, 4, {},
+             [](quint8 v, int x, int y) {
+                 return QByteArray(1, char(v)) + (x == 3 && y == 4 ? '\x80' : '\xff');
+             }),
+         "halfclear.png", "(3, 4) is not fully opaque"},
+        {import("wide.png"), png(table, 8, 0, {}, gray, 130, 96), "wide.png", "130 x 96"},
+        {import("text.png"), "not an image", "text.png", "not a PNG"},
+        {import("damaged.png"), png(table, 8, 0, {}, gray).left(300), "damaged.png", "damaged"},
+        {import("missing.png"), {}, "missing.png", "No such file"},
+        {exportTo("f\\0351nt.png"), {}, "", ""},
+        {exportTo("old.png"), {}, "", ""},
+        {exportTo(ResourceName), {}, ResourceName, "the archive itself"},
+        {exportTo("link.png"), {}, "link.png", "the archive itself"},
+        {exportTo("other/san11res.bin"), {}, "other/san11res.bin", "not a PNG"},
+        {exportTo("folder"), {}, "folder", "is a folder"},
+        {exportTo("fifo"), {}, "fifo", "not a regular file"},
+        {exportTo("dangling.png"), {}, "dangling.png", "does not exist"},
+        {exportTo("nowhere/new.png"), {}, "new.png", "No such file"},
+        {{"export", in("missing.bin"), in("new.png")}, {}, "missing.bin", "no such file"},
+        {{"export", in("short.bin"), in("new.png")}, {}, "short.bin", "too short"},
+        {{"preview", in(ResourceName), all, in("preview.png")}, {}, "", ""},
+        {{"preview", in("check.png"), all, in("preview.png")}, {}, "", ""}, // the one above wrote
+        {{"preview", in(ResourceName), "caf\\0303\\0251", in("new.png")}, {}, "\u00e9", "U+00E9"},
+        {{"render", "DejaVu Sans Mono", "13", in("font.png")}, {}, "", ""},
+        {{"render", "Dejavu Sans Mon", "13", in("new.png")},
+         {},
+         "Dejavu Sans Mon",
+         "DejaVu Sans Mono"},
+    };
     int differ = 0;
     for (int i = 1; i <= TableSize; ++i)
         differ += table.byte(i) != other.byte(i);
-    for (const auto &[name, bytes, says] : cases) {
+    for (const auto &[arguments, bytes, file, says] : cases) {
+        const bool importing = arguments[0] == "import";
         if (!bytes.isEmpty())
-            save(name, bytes);
-        const int fd = ::open(archive, O_WRONLY); // the other table back in, by plain file I/O
+            save(arguments[1], bytes);
+        const int fd = ::open(copy, O_WRONLY); // the other table back in, by plain file I/O
         QVERIFY(::pwrite(fd, other.data(), 12'288, 525'359'447) == 12'288 && ::close(fd) == 0);
-        const Snapshot before = Snapshot::of(archive);
+        const QByteArray target = importing ? copy : path(arguments.last());
+        const Snapshot start = Snapshot::of(archive), before = Snapshot::of(target);
         const QStringList files = QDir(m_dir.path()).entryList();
-        const auto [code, error, output] = run({"import", in(name), archive});
-        const QString row = QString("%1: %2").arg(name, error + output);
-        if (*says == '\0') {
-            QVERIFY2(code == 0 && error.isEmpty(), qPrintable(row));
-            QVERIFY2(output.contains(QString("%1 of its 12288 bytes changed").arg(differ)),
+        const auto [code, error, output] = run(arguments);
+        const QString row = arguments.join(' ') + ": " + error + output;
+        QVERIFY2(Snapshot::of(archive) == start, qPrintable(row));
+        if (*file != '\0') {
+            QVERIFY2(code == 1 && error.count('\n') == 1 && error.contains(file) &&
+                         error.contains(says) && !error.contains("window"),
                      qPrintable(row));
-            QVERIFY2(Snapshot::of(archive) == Snapshot::archive(table), qPrintable(row));
+            QVERIFY(Snapshot::of(target) == before && QDir(m_dir.path()).entryList() == files);
             continue;
         }
-        QVERIFY2(code == 1 && error.count('\n') == 1 && error.contains(name) &&
-                     error.contains(says),
-                 qPrintable(row));
-        QVERIFY2(!error.contains("Save") && !error.contains("window") && !error.contains("Tessora"),
-                 qPrintable(row));
-        QVERIFY(Snapshot::of(archive) == before && QDir(m_dir.path()).entryList() == files);
+        QVERIFY2(code == 0 && error.isEmpty(), qPrintable(row));
+        if (importing) {
+            QVERIFY2(output.contains(QString("%1 of its 12288 bytes changed").arg(differ)),
+                     qPrintable(row));
+            QVERIFY2(Snapshot::of(copy) == Snapshot::archive(table), qPrintable(row));
+            continue;
+        }
+        QVERIFY(::rename(target, path(in("check.png"))) == 0);
+        const QImage written(in("check.png"));
+        QCOMPARE(written.format(), QImage::Format_Grayscale8);
+        // A font's ink in columns left to right and rows top to bottom of a character's cell.
+        auto ink = [&](char c, int left, int right, int top = 0, int bottom = 15) {
+            int sum = 0;
+            for (int y = top; y <= bottom; ++y)
+                for (int x = left; x <= right; ++x)
+                    sum += qGray(written.pixel((c - 32) % 16 * 8 + x, (c - 32) / 16 * 16 + y));
+            return sum;
+        };
+        if (arguments[0] == "render") {
+            QVERIFY(ink(' ', 0, 7) + ink('_', 0, 7, 0, 11) + ink('^', 0, 7, 8) == 0);
+            QVERIFY(ink('_', 0, 7, 12) > 255 && ink('^', 0, 7, 0, 7) > 255);
+            QVERIFY(ink('|', 3, 4) > 4 * (ink('|', 0, 2) + ink('|', 5, 7)));
+            continue;
+        }
+        for (int i = 0; i < TableSize; ++i)
+            QCOMPARE(written.constScanLine(i / 128)[i % 128], table.byte(i + 1));
     }
     // The same table twice: the second time there is nothing to write.
     for (const char *says : {"bytes changed", "nothing was written"}) {
-        const auto [code, error, output] = run({"import", in("gray.png"), archive});
+        const auto [code, error, output] = run({"import", in("gray.png"), copy});
         QVERIFY2(code == 0 && output.contains(says), qPrintable(error + output));
     }
-    QVERIFY(Snapshot::of(archive) == Snapshot::archive(table));
     // Below 8 bits, samples packed into bytes become levels spread over the 256.
     for (const int depth : {1, 2, 4}) {
         const int top = (1 << depth) - 1, across = 8 / depth;
@@ -216,89 +278,13 @@ void TestTessoraPng::imports()
                 expected.setByte(j + 1, quint8((j * 7 / 5) % (top + 1) * 255 / top));
             }
         }
-        save("low.png", encode(128, 96, depth, 0, {}, rows));
-        QCOMPARE(std::get<0>(run({"import", in("low.png"), archive})), 0);
-        QVERIFY2(Snapshot::of(archive) == Snapshot::archive(expected),
+        save(in("low.png"), encode(128, 96, depth, 0, {}, rows));
+        QCOMPARE(std::get<0>(run({"import", in("low.png"), copy})), 0);
+        QVERIFY2(Snapshot::of(copy) == Snapshot::archive(expected),
                  qPrintable(QString::number(depth)));
     }
     QCOMPARE(std::get<0>(run({"import", in("gray.png")})), 2);
     QCOMPARE(std::get<0>(run({"--help"})), 0);
-}
-
-// Export, preview and render write a new file or replace a PNG image whole, from an archive they
-// only read; anything else at the path is left as it was, and so is a family that is not
-// installed. A preview of the 96 characters in the table's layout is the table itself.
-void TestTessoraPng::exports()
-{
-    const FontTable table = makeTable();
-    const QByteArray archive = QFile::encodeName(in(ResourceName));
-    createArchive(archive, table);
-    QVERIFY(QDir().mkpath(in("other")) && QDir().mkpath(in("folder")));
-    createArchive(QFile::encodeName(in("short.bin")), {}, MinimumArchiveSize - 1);
-    createArchive(QFile::encodeName(in("other/san11res.bin")), makeTable(1));
-    save("old.png", png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
-    QVERIFY(::mkfifo(path("fifo"), 0644) == 0 && ::symlink(archive, path("link.png")) == 0 &&
-            ::symlink("nowhere.png", path("dangling.png")) == 0);
-    QString all; // the 96 characters in the table's layout, as printf %b reads them
-    for (char c = ' '; c < 127; ++c)
-        all += QString(QChar(c)).replace('\\', "\\\\") + ((c - 31) % 16 ? "" : "\\n");
-    all += QChar(0x2302);
-    const struct {
-        QStringList arguments;
-        const char *file; // the one named; empty: the command succeeds
-        const char *says;
-    } cases[] = {
-        {{"export", in(ResourceName), in("f\\0351nt.png")}, "", ""},
-        {{"export", in(ResourceName), in("old.png")}, "", ""},
-        {{"export", in(ResourceName), in(ResourceName)}, ResourceName, "the archive itself"},
-        {{"export", in(ResourceName), in("link.png")}, "link.png", "the archive itself"},
-        {{"export", in(ResourceName), in("other/san11res.bin")}, "other/san11res.bin", "not a PNG"},
-        {{"export", in(ResourceName), in("folder")}, "folder", "is a folder"},
-        {{"export", in(ResourceName), in("fifo")}, "fifo", "not a regular file"},
-        {{"export", in(ResourceName), in("dangling.png")}, "dangling.png", "does not exist"},
-        {{"export", in(ResourceName), in("nowhere/new.png")}, "new.png", "No such file"},
-        {{"export", in("missing.bin"), in("new.png")}, "missing.bin", "no such file"},
-        {{"export", in("short.bin"), in("new.png")}, "short.bin", "too short"},
-        {{"preview", in(ResourceName), all, in("preview.png")}, "", ""},
-        {{"preview", in("check.png"), all, in("preview.png")}, "", ""}, // what the row above wrote
-        {{"preview", in(ResourceName), "caf\\0303\\0251", in("new.png")}, "\u00e9", "U+00E9"},
-        {{"render", "DejaVu Sans Mono", "13", in("font.png")}, "", ""},
-        {{"render", "Dejavu Sans Mon", "13", in("new.png")}, "Dejavu Sans Mon", "DejaVu Sans Mono"},
-    };
-    for (const auto &[arguments, file, says] : cases) {
-        const QByteArray target = QFile::encodeName(arguments.last()).replace("\\0351", "\xe9");
-        const Snapshot start = Snapshot::of(archive), other = Snapshot::of(target);
-        const QStringList files = QDir(m_dir.path()).entryList();
-        const auto [code, error, output] = run(arguments);
-        QVERIFY2(Snapshot::of(archive) == start, qPrintable(error));
-        if (*file == '\0') {
-            QVERIFY2(code == 0 && error.isEmpty() && ::rename(target, path("check.png")) == 0,
-                     qPrintable(error));
-            const QImage image(in("check.png"));
-            QCOMPARE(image.format(), QImage::Format_Grayscale8);
-            // A font's ink in columns left to right and rows top to bottom of a character's cell.
-            auto ink = [&](char c, int left, int right, int top = 0, int bottom = 15) {
-                int sum = 0;
-                for (int y = top; y <= bottom; ++y)
-                    for (int x = left; x <= right; ++x)
-                        sum += qGray(image.pixel((c - 32) % 16 * 8 + x, (c - 32) / 16 * 16 + y));
-                return sum;
-            };
-            if (arguments[0] == "render") {
-                QVERIFY(ink(' ', 0, 7) + ink('_', 0, 7, 0, 11) + ink('^', 0, 7, 8) == 0);
-                QVERIFY(ink('_', 0, 7, 12) > 255 && ink('^', 0, 7, 0, 7) > 255);
-                QVERIFY(ink('|', 3, 4) > 4 * (ink('|', 0, 2) + ink('|', 5, 7)));
-                continue;
-            }
-            for (int i = 0; i < TableSize; ++i)
-                QCOMPARE(image.constScanLine(i / 128)[i % 128], table.byte(i + 1));
-            continue;
-        }
-        QVERIFY2(code == 1 && error.count('\n') == 1 && error.contains(file) &&
-                     error.contains(says),
-                 qPrintable(error));
-        QVERIFY(Snapshot::of(target) == other && QDir(m_dir.path()).entryList() == files);
-    }
 }
 
 QTEST_MAIN(TestTessoraPng)
