@@ -186,7 +186,7 @@ void TestFontTable::readAndSave()
         {"save, the folder deleted", Save, "deleted", {}, "Start Tessora again", 0},
         {"save, locked", Save, "locked", {}, "is in use", 0},
         {"save, leased", Save, "leased", {}, "lease", 0},
-        {"save, read-only", Save, "read-only", {}, "Permission denied", 0},
+        {"save, read-only", Save, "read-only", {}, "for writing: Permission denied", 0},
         {"save, past the size limit", Save, "limited", {}, "File too large", 0},
         {"write fails", Save, "", {.writes = {-EIO}}, "Input/output error", 0},
         {"disk full, put back", Save, "", {.writes = {100, -ENOSPC, Real}}, "were put back", 0},
@@ -263,8 +263,16 @@ void TestFontTable::readAndSave()
         std::copy_n(edited.data(), std::max(0, written), expected.data());
         EXPECT(written < 0 ||
                Snapshot::of(path) == (written ? Snapshot::archive(expected, Size) : start));
-        // Saved again with the disk mended, the edits land exactly.
-        EXPECT(error.isEmpty() || written <= 0 || writeBlock(folder, before.archive, edited).ok());
+        // Saved again, after another program changed what the failed Save left, the change is
+        // noticed; with the disk mended and the change gone, the edits land exactly.
+        auto poke = [&](quint8 value) {
+            const int fd = ::open(path, O_WRONLY);
+            return ::pwrite(fd, &value, 1, TableOffset) == 1 && ::close(fd) == 0;
+        };
+        EXPECT(error.isEmpty() || written <= 0 ||
+               (poke(old.byte(1) + edited.byte(1) + 1) &&
+                writeBlock(folder, before.archive, edited).failure.what == Failure::Changed &&
+                poke(edited.byte(1)) && writeBlock(folder, before.archive, edited).ok()));
 #undef EXPECT
     }
 }
