@@ -6,14 +6,6 @@
 
 using namespace testsupport;
 
-namespace
-{
-
-const QString ReadFirst = "Please read san11res.bin first.";
-const QString SelectFirst = "Please select a Character from the Viewer Table first.";
-
-} // namespace
-
 // The editing rules, without a window.
 class TestFontEditor : public QObject
 {
@@ -54,6 +46,8 @@ void TestFontEditor::theGamesFontTable()
 // Random operations, each checked against the editor's own state before it.
 void TestFontEditor::randomRules()
 {
+    const QString ReadFirst = "Please read san11res.bin first.";
+    const QString SelectFirst = "Please select a Character from the Viewer Table first.";
     QTemporaryDir dir;
     const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
     FontEditor editor(Folder(QFile::encodeName(dir.path())));
