@@ -55,7 +55,6 @@ private slots:
     void cleanup();
     void fixedTexts();
     void randomSessions();
-    void aFastStrokeIsALineOfCells();
     void programRunsUntilItsLastWindowCloses();
 
 private:
@@ -77,7 +76,7 @@ private:
     PixelEditor *m_editor = nullptr;
     QTimer m_answer;
     QStringList m_messages, m_said; // the texts of the message boxes shown, and expected
-    bool m_plainMessages = true, m_failWrites = false, m_about = false;
+    bool m_plainMessages = true, m_about = false;
     int m_exitsWanted = 0;
     int m_walks = 0;          // into a corner, for every session
     int m_marked[2] = {1, 1}; // the keyboard's marks in the table and the editor
@@ -86,14 +85,10 @@ private:
 
 void TestMainWindow::init()
 {
-    FileCalls calls;
-    calls.pwrite = [this](int fd, const void *buffer, size_t count, off_t at) -> ssize_t {
-        return m_failWrites ? (errno = EIO, -1) : ::pwrite(fd, buffer, count, at);
-    };
     QFile::remove(m_dir.filePath(ResourceName));
     QFile::remove(m_shadowDir.filePath(ResourceName));
-    m_window = std::make_unique<MainWindow>(Folder(QFile::encodeName(m_dir.path())), calls);
-    m_shadow = std::make_unique<FontEditor>(Folder(QFile::encodeName(m_shadowDir.path())), calls);
+    m_window = std::make_unique<MainWindow>(Folder(QFile::encodeName(m_dir.path())));
+    m_shadow = std::make_unique<FontEditor>(Folder(QFile::encodeName(m_shadowDir.path())));
     m_exits = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::exitRequested);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -223,19 +218,11 @@ void TestMainWindow::step()
     auto *bar = find<QScrollBar>("HScroll1");
     auto *pickColor = find<QPushButton>("PickColor");
     switch (any(18)) {
-    case 0: { // the archive appears, or another program changes its length or its font
-        const quint32 made = m_random.generate() | 1;
-        const qint64 size = MinimumArchiveSize + any(3) - 1;
-        const bool replace = any(2);
-        for (const QTemporaryDir *dir : {&m_dir, &m_shadowDir}) {
-            const QString archive = dir->filePath(ResourceName);
-            if (!QFile::exists(archive) || replace) {
-                // The file replaced is kept, so that the new one cannot be given its inode number.
-                QFile::rename(archive, dir->filePath(QString::number(made)));
-                createArchive(QFile::encodeName(archive), makeTable(made));
-            }
-            QVERIFY(QFile::resize(archive, size));
-        }
+    case 0: { // the archive appears; what becomes of it later is the editor's own test
+        const FontTable table = makeTable(m_random.generate() | 1);
+        for (const QTemporaryDir *dir : {&m_dir, &m_shadowDir})
+            if (!QFile::exists(dir->filePath(ResourceName)))
+                createArchive(QFile::encodeName(dir->filePath(ResourceName)), table);
         break;
     }
     case 1: // by the mouse, or from the keyboard, after which Esc must still end picking
@@ -249,10 +236,8 @@ void TestMainWindow::step()
         say(m_shadow->read());
         break;
     case 2:
-        m_failWrites = any(4) == 0;
         find<QAction>("Save")->trigger();
         say(m_shadow->save());
-        m_failWrites = false;
         break;
     case 3: // a glyph: by the mouse, or a screen reader's press
         if (any(3))
@@ -358,6 +343,14 @@ void TestMainWindow::step()
         say(press.message);
         for (int i = 0; press.painted && i < entered.size(); ++i)
             m_shadow->paint(entered[i][0].toInt());
+        // However fast the move, each cell of the line once, each a neighbour of the last.
+        auto steps = [](int a, int b) { // the king's moves between two cells
+            return std::max(std::abs((a - 1) % 8 - (b - 1) % 8),
+                            std::abs((a - 1) / 8 - (b - 1) / 8));
+        };
+        QCOMPARE(entered.size(), steps(k, m_editor->cellAt(to)));
+        for (int i = 0, last = k; i < entered.size(); last = entered[i++][0].toInt())
+            QCOMPARE(steps(last, entered[i][0].toInt()), 1);
         break;
     }
     case 14:
@@ -514,39 +507,6 @@ void TestMainWindow::check(const QString &where)
             m_editor, 1, k, font.editorGridlines().borders, {device(20), device(20)},
             [&](int, int) { return state.SelectedGlyph ? gray(state.PixelValues[k - 1]) : blank; });
 #undef EXPECT
-}
-
-// However fast the pointer moves, a stroke paints each cell of the line between two pointer
-// positions once: one cell a step along the longer axis, each step to a neighbour.
-void TestMainWindow::aFastStrokeIsALineOfCells()
-{
-    auto steps = [](int a, int b) { // the king's moves between two cells
-        return std::max(std::abs((a - 1) % 8 - (b - 1) % 8), std::abs((a - 1) / 8 - (b - 1) / 8));
-    };
-    const std::pair<int, int> strokes[] = {{1, 128}, {128, 1}, {8, 121}, {1, 8}, {5, 61}, {64, 3}};
-    for (const auto &[from, to] : strokes) {
-        QSignalSpy clicked(m_editor, &CellGrid::cellClicked);
-        QSignalSpy entered(m_editor, &CellGrid::cellEntered);
-        QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(from).center());
-        QTest::mouseMove(m_editor, m_editor->cellRect(to).center());
-        QTest::mouseRelease(m_editor, Qt::LeftButton, {}, m_editor->cellRect(to).center());
-        QList<int> cells{clicked.value(0).value(0).toInt()};
-        for (const QList<QVariant> &cell : entered)
-            cells << cell[0].toInt();
-        QCOMPARE(cells.size(), steps(from, to) + 1);
-        QCOMPARE(cells.front(), from);
-        QCOMPARE(cells.back(), to);
-        for (int i = 1; i < cells.size(); ++i)
-            QVERIFY2(steps(cells[i - 1], cells[i]) == 1, qPrintable(QString::number(i)));
-    }
-    // There and back, and out of the grid: each cell once, none outside.
-    QSignalSpy entered(m_editor, &CellGrid::cellEntered);
-    QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(1).center());
-    for (QPoint to : {m_editor->cellRect(3).center(), QPoint(-40, 5), QPoint(5, -40)})
-        QTest::mouseMove(m_editor, to);
-    QTest::mouseRelease(m_editor, Qt::LeftButton, {}, QPoint(5, -40));
-    QCOMPARE(entered.size(), 2);
-    QCOMPARE(entered[1][0].toInt(), 3);
 }
 
 void TestMainWindow::programRunsUntilItsLastWindowCloses()

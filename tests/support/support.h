@@ -69,15 +69,12 @@ struct Snapshot {
         ::close(fd);
         return shot;
     }
-    // An archive as createArchive makes it, then cut or grown to the given length, if any.
-    static Snapshot archive(const FontTable &table, qint64 size = MinimumArchiveSize,
-                            qint64 resized = -1)
+    // An archive as createArchive makes it.
+    static Snapshot archive(const FontTable &table, qint64 size = MinimumArchiveSize)
     {
         const QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(dir.filePath("model"));
         createArchive(path, table, size);
-        if (resized >= 0 && ::truncate(path.constData(), resized) != 0)
-            qFatal("cannot resize the model archive");
         return of(path);
     }
 };
