@@ -35,23 +35,27 @@ QByteArray encode(int width, int height, int depth, int type, const QByteArray &
            chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
 }
 
-// Each pixel of the table as the samples the function gives it, unfiltered.
-template <typename Samples>
-QByteArray png(const FontTable &table, int depth, int type, const QByteArray &chunks,
-               Samples samples, int width = 128, int height = 96)
+// The table in a PNG of that depth and colour type, unfiltered: each pixel the level in every
+// channel, with opaque alpha; at 16 bits the sample the level is nearest to from below; in a
+// palette image the index is the level's remainder by 4. The pixel at (3, 4) may be another.
+QByteArray png(const FontTable &table, int depth, int type, const QByteArray &chunks = {},
+               const QByteArray &odd = {}, int width = 128, int height = 96)
 {
+    const int channels[] = {1, 0, 3, 1, 2, 0, 4};
     QByteArray rows;
-    for (int y = 0; y < 96; ++y) {
-        rows += '\0';
-        for (int x = 0; x < 128; ++x)
-            rows += samples(table.byte(128 * y + x + 1), x, y);
+    for (int i = 0; i < TableSize; ++i) {
+        const int v = table.byte(i + 1);
+        const int level = depth == 16 ? std::max(0, v * 257 - 128) : type == 3 ? v % 4 : v;
+        QByteArray pixel;
+        for (int c = 0; c < channels[type]; ++c) {
+            const int sample = (type & 4) && c == channels[type] - 1 ? (1 << depth) - 1 : level;
+            if (depth == 16)
+                pixel += char(sample >> 8);
+            pixel += char(sample);
+        }
+        rows += QByteArray(i % 128 == 0, '\0') + (i == 128 * 4 + 3 && !odd.isEmpty() ? odd : pixel);
     }
     return encode(width, height, depth, type, chunks, rows);
-}
-
-QByteArray rgb(quint8 level, int, int)
-{
-    return QByteArray(3, char(level));
 }
 
 // A colour profile as Qt makes it; a gray one from its red curve.
@@ -125,10 +129,7 @@ void TestTessoraPng::commands()
         image.scanLine(i / 128)[i % 128] = table.byte(i + 1);
     QVERIFY(image.save(in("gray.png")) &&
             image.convertToFormat(QImage::Format_Indexed8).save(in("indexed.png")));
-    auto gray = [](quint8 level, int, int) {
-        return QByteArray(1, char(level));
-    };
-    save(in("old.png"), png(table, 8, 0, {}, [](quint8, int, int) { return QByteArray(1, '\0'); }));
+    save(in("old.png"), png({}, 8, 0));
     QString all; // the 96 characters in the table's layout, as printf %b reads them
     for (char c = ' '; c < 127; ++c)
         all += QString(QChar(c)).replace('\\', "\\\\") + ((c - 31) % 16 ? "" : "\\n");
@@ -148,49 +149,31 @@ void TestTessoraPng::commands()
     } cases[] = {
         {import("gray.png"), {}, "", ""},
         {import("indexed.png"), {}, "", ""},
-        {import("deep.png"),
-         png(table, 16, 2, {},
-             [](quint8 v, int, int) { // to the nearest level
-                 const int sample = std::max(0, v * 257 - 128);
-                 return (QByteArray(1, char(sample >> 8)) + char(sample)).repeated(3);
-             }),
-         "", ""},
-        {import("gamma.png"), png(table, 8, 2, chunk("gAMA", be32(45455)), rgb), "", ""},
-        {import("adobe.png"), png(table, 8, 2, profile(QColorSpace::AdobeRgb), rgb), "", ""},
-        {import("srgb.png"),
-         png(table, 8, 6, profile(QColorSpace::SRgb),
-             [](quint8 v, int, int) { return QByteArray(3, char(v)) + '\xff'; }),
-         "", ""},
-        {import("f\\0351nt.png"), png(table, 8, 0, {}, gray), "", ""},
-        {import("linear.png"), png(table, 8, 2, chunk("gAMA", be32(100000)), rgb), "linear.png",
+        {import("deep.png"), png(table, 16, 2), "", ""},
+        {import("gamma.png"), png(table, 8, 2, chunk("gAMA", be32(45455))), "", ""},
+        {import("adobe.png"), png(table, 8, 2, profile(QColorSpace::AdobeRgb)), "", ""},
+        {import("srgb.png"), png(table, 8, 6, profile(QColorSpace::SRgb)), "", ""},
+        {import("f\\0351nt.png"), png(table, 8, 0), "", ""},
+        {import("linear.png"), png(table, 8, 2, chunk("gAMA", be32(100000))), "linear.png",
          "linear light"},
-        {import("linearicc.png"), png(table, 8, 0, profile(QColorSpace::SRgbLinear, true), gray),
+        {import("linearicc.png"), png(table, 8, 0, profile(QColorSpace::SRgbLinear, true)),
          "linearicc.png", "linear light"},
-        {import("prophoto.png"), png(table, 8, 2, profile(QColorSpace::ProPhotoRgb), rgb),
+        {import("prophoto.png"), png(table, 8, 2, profile(QColorSpace::ProPhotoRgb)),
          "prophoto.png", "gamma 1.8"},
-        {import("past.png"),
-         png(table, 8, 3, palette, [](quint8 v, int, int) { return QByteArray(1, char(v % 4)); }),
-         "past.png", "(2, 0) is colour 3 of a palette of 3"},
+        {import("past.png"), png(table, 8, 3, palette), "past.png",
+         "(2, 0) is colour 3 of a palette of 3"},
         {import("keyed.png"),
-         png(table, 8, 0, chunk("tRNS", QByteArray::fromHex("00") + char(table.byte(2))), gray),
-         "keyed.png", "(1, 0) is transparent: flatten"},
-        {import("huge.png"), png(table, 8, 0, {}, gray, 100000, 100000), "huge.png",
+         png(table, 8, 0, chunk("tRNS", QByteArray(1, 0) + char(table.byte(2)))), "keyed.png",
+         "(1, 0) is transparent: flatten"},
+        {import("huge.png"), png(table, 8, 0, {}, {}, 100000, 100000), "huge.png",
          "100000 x 100000 pixels"},
-        {import("coloured.png"),
-         png(table, 8, 2, {},
-             [](quint8 v, int x, int y) {
-                 return x == 3 && y == 4 ? QByteArray("\1\2\3") : QByteArray(3, char(v));
-             }),
-         "coloured.png", "(3, 4) is not gray: convert"},
-        {import("halfclear.png"),
-         png(table, 8, 4, {},
-             [](quint8 v, int x, int y) {
-                 return QByteArray(1, char(v)) + (x == 3 && y == 4 ? '\x80' : '\xff');
-             }),
-         "halfclear.png", "(3, 4) is not fully opaque"},
-        {import("wide.png"), png(table, 8, 0, {}, gray, 130, 96), "wide.png", "130 x 96"},
+        {import("coloured.png"), png(table, 8, 2, {}, "\1\2\3"), "coloured.png",
+         "(3, 4) is not gray: convert"},
+        {import("halfclear.png"), png(table, 8, 4, {}, "\1\x80"), "halfclear.png",
+         "(3, 4) is not fully opaque"},
+        {import("wide.png"), png(table, 8, 0, {}, {}, 130, 96), "wide.png", "130 x 96"},
         {import("text.png"), "not an image", "text.png", "not a PNG"},
-        {import("damaged.png"), png(table, 8, 0, {}, gray).left(300), "damaged.png", "damaged"},
+        {import("damaged.png"), png(table, 8, 0).left(300), "damaged.png", "damaged"},
         {import("missing.png"), {}, "missing.png", "No such file"},
         {exportTo("f\\0351nt.png"), {}, "", ""},
         {exportTo("old.png"), {}, "", ""},
