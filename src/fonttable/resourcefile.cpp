@@ -319,8 +319,8 @@ bool Folder::gone() const
 {
     struct stat opened, there;
     return m_fd >= 0 && (::fstat(m_fd, &opened) != 0 || opened.st_nlink == 0 ||
-                         ::stat(m_path.constData(), &there) != 0 ||
-                         opened.st_dev != there.st_dev || opened.st_ino != there.st_ino);
+                         ::stat(m_path.constData(), &there) != 0 || opened.st_dev != there.st_dev ||
+                         opened.st_ino != there.st_ino);
 }
 
 Folder::~Folder()
