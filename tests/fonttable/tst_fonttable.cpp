@@ -180,6 +180,7 @@ void TestFontTable::readAndSave()
         {"read, the folder deleted", Read, "deleted", {}, "Start Tessora again", 0},
         {"save, the folder deleted", Save, "deleted", {}, "Start Tessora again", 0},
         {"save, locked", Save, "locked", {}, "is in use", 0},
+        {"save, locked for reading", Save, "read-locked", {}, "is in use", 0},
         {"save, leased", Save, "leased", {}, "lease", 0},
         {"save, read-only", Save, "read-only", {}, "for writing: Permission denied", 0},
         {"save, past the size limit", Save, "limited", {}, "File too large", 0},
@@ -189,6 +190,7 @@ void TestFontTable::readAndSave()
         {"truncated meanwhile", Save, "", {.writes = {Cut, Real}}, "length of", -1},
         {"flush fails", Save, "", {.flush = EIO}, "Flushing", TableSize},
         {"read-back fails", Save, "", {.reads = {Real, -EIO}}, "Reading back", TableSize},
+        {"read-back ends early", Save, "", {.reads = {Real, 0}}, "stopped short", TableSize},
         {"read-back differs", Save, "", {.reads = {Real, Flip}}, "differs", TableSize},
         {"close fails", Save, "", {.close = EIO}, "Closing", TableSize},
         // clang-format on
@@ -226,10 +228,12 @@ void TestFontTable::readAndSave()
                              std::distance(begin(fds), end(fds)));
         };
         const auto present = entries();
-        const int other = file == "changed" || file == "locked" ? ::open(path, O_RDWR) : -1;
+        const bool locked = file.endsWith("locked");
+        const int other = file == "changed" || locked ? ::open(path, O_RDWR) : -1;
         QVERIFY(file != "changed" || ::pwrite(other, "!", 1, TableOffset + TableSize - 1) == 1);
-        struct flock lock = {F_WRLCK, SEEK_SET, TableOffset, TableSize, 0};
-        QVERIFY(file != "locked" || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
+        struct flock lock = {short(file == "locked" ? F_WRLCK : F_RDLCK), SEEK_SET, TableOffset,
+                             TableSize, 0};
+        QVERIFY(!locked || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
         const int leased = file == "leased" ? ::open(path, O_RDONLY) : -1;
         QVERIFY(file != "leased" || ::fcntl(leased, F_SETLEASE, F_RDLCK) == 0);
         QVERIFY(file != "limited" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);

@@ -328,19 +328,27 @@ void TestMainWindow::step()
         QSignalSpy entered(m_editor, &CellGrid::cellEntered);
         QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(k).center());
         QTest::mouseMove(m_editor, to);
-        QTest::mouseRelease(m_editor, Qt::LeftButton, {}, to);
+        const qsizetype line = entered.size();
+        const QPoint out(-40, to.y()); // then along the row, over cells entered already, and out
+        QTest::mouseMove(m_editor, out);
+        QTest::mouseRelease(m_editor, Qt::LeftButton, {}, out);
         const FontEditor::PixelClick press = m_shadow->clickPixel(k);
         say(press.message);
         for (int i = 0; press.painted && i < entered.size(); ++i)
             m_shadow->paint(entered[i][0].toInt());
-        // However fast the move, each cell of the line once, each a neighbour of the last.
+        // However fast the move, each cell of the line once, each a neighbour of the last; no cell
+        // twice in a stroke, and none outside the grid.
         auto steps = [](int a, int b) { // the king's moves between two cells
             return std::max(std::abs((a - 1) % 8 - (b - 1) % 8),
                             std::abs((a - 1) / 8 - (b - 1) / 8));
         };
-        QCOMPARE(entered.size(), steps(k, m_editor->cellAt(to)));
-        for (int i = 0, last = k; i < entered.size(); last = entered[i++][0].toInt())
-            QCOMPARE(steps(last, entered[i][0].toInt()), 1);
+        QCOMPARE(line, steps(k, m_editor->cellAt(to)));
+        QSet<int> cells{k};
+        for (int i = 0, last = k; i < entered.size(); last = entered[i++][0].toInt()) {
+            QVERIFY(i >= line || steps(last, entered[i][0].toInt()) == 1);
+            QVERIFY(entered[i][0].toInt() >= 1 && !cells.contains(entered[i][0].toInt()));
+            cells << entered[i][0].toInt();
+        }
         break;
     }
     case 14:
@@ -424,6 +432,10 @@ void TestMainWindow::check(const QString &where)
     EXPECT(find<QScrollBar>("HScroll1")->value() == font.penLevel() &&
            find<QLabel>("PenNumber")->text() == QString::number(font.penLevel()));
     EXPECT(m_editor->cursor().shape() == (state.PickMode ? Qt::WhatsThisCursor : Qt::ArrowCursor));
+    EXPECT(QAccessible::queryAccessibleInterface(m_table)
+               ->child(31)
+               ->text(QAccessible::Description)
+               .startsWith("Row 2, column 16 of the font table"));
     QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(m_editor)->child(8);
     EXPECT(
         cell->text(QAccessible::Description).contains(state.PickMode ? "take its level" : "paint"));
