@@ -139,24 +139,25 @@ void FontEditor::closeChange()
 
 int FontEditor::undo()
 {
-    closeChange();
-    if (m_undone.empty())
-        return 0;
-    m_redone.push_back(m_undone.back());
-    m_undone.pop_back();
-    setGlyphBytes(m_redone.back().glyph, m_redone.back().before);
-    return m_redone.back().glyph;
+    return moveChange(m_undone, m_redone, false);
 }
 
 int FontEditor::redo()
 {
+    return moveChange(m_redone, m_undone, true);
+}
+
+// Takes the last change of one history to the other, putting its glyph back as it was before or
+// after it.
+int FontEditor::moveChange(std::vector<Change> &from, std::vector<Change> &to, bool after)
+{
     closeChange();
-    if (m_redone.empty())
+    if (from.empty())
         return 0;
-    m_undone.push_back(m_redone.back());
-    m_redone.pop_back();
-    setGlyphBytes(m_undone.back().glyph, m_undone.back().after);
-    return m_undone.back().glyph;
+    to.push_back(from.back());
+    from.pop_back();
+    setGlyphBytes(to.back().glyph, after ? to.back().after : to.back().before);
+    return to.back().glyph;
 }
 
 std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const

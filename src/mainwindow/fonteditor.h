@@ -78,6 +78,7 @@ private:
     Glyph glyphBytes(int glyph) const;
     void setGlyphBytes(int glyph, const Glyph &levels);
     void closeChange();
+    int moveChange(std::vector<Change> &from, std::vector<Change> &to, bool after);
 
     const fonttable::Folder m_folder;
     const fonttable::FileCalls m_fileCalls;
