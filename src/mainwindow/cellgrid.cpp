@@ -209,51 +209,62 @@ void CellGrid::paintEvent(QPaintEvent *event)
                       int(std::lround(corner.y() + logical.y() * scale)) - snapped.y());
     };
 
-    const QColor line = palette().color(QPalette::WindowText);
+    // Each cell in device pixels, whole and inside its border.
+    auto deviceRects = [&](int index) {
+        const int border = m_borders ? 1 : 0;
+        const QRect logical = cellRect(index);
+        const QPoint end = logical.bottomRight() + QPoint(1, 1);
+        return std::pair(QRect(device(logical.topLeft()), device(end) - QPoint(1, 1)),
+                         QRect(device(logical.topLeft() + QPoint(border, border)),
+                               device(end - QPoint(border, border)) - QPoint(1, 1)));
+    };
+
     const QRect dirty = event->rect();
     const QPoint first = cellPlace(dirty.topLeft()) - QPoint(1, 1);
     const QPoint last = cellPlace(dirty.bottomRight());
-    for (int row = std::max(first.y(), 0); row <= last.y(); ++row) {
-        for (int column = std::max(first.x(), 0); column <= last.x(); ++column) {
-            const int index = cellIndex(QPoint(column, row));
-            const QRect logical = index ? cellRect(index) : QRect();
-            if (!logical.intersects(dirty))
-                continue;
-            // The border is the cell's outermost logical pixel, so that it covers exactly the
-            // overlap with its neighbour and neighbouring borders fall on one another as one line
-            // at every scale.
-            const int border = m_borders ? 1 : 0;
-            const QPoint end = logical.bottomRight() + QPoint(1, 1);
-            const QRect cell(device(logical.topLeft()), device(end) - QPoint(1, 1));
-            const QRect area(device(logical.topLeft() + QPoint(border, border)),
-                             device(end - QPoint(border, border)) - QPoint(1, 1));
-            if (m_area.size() != area.size())
-                m_area = QImage(area.size(), QImage::Format_RGB32);
-            drawCell(m_area, index, scale);
-            painter.drawImage(area.topLeft(), m_area);
-            if (m_borders) {
-                painter.fillRect(
-                    QRect(cell.left(), cell.top(), cell.width(), area.top() - cell.top()), line);
-                painter.fillRect(QRect(cell.left(), area.bottom() + 1, cell.width(),
-                                       cell.bottom() - area.bottom()),
-                                 line);
-                painter.fillRect(
-                    QRect(cell.left(), area.top(), area.left() - cell.left(), area.height()), line);
-                painter.fillRect(
-                    QRect(area.right() + 1, area.top(), cell.right() - area.right(), area.height()),
-                    line);
-            }
-            if (index == m_marked && hasFocus()) {
-                // Dashes of black and white show on every gray.
-                const int width = std::max(1, int(scale));
-                const QRect mark = cell.adjusted(width / 2, width / 2, -width, -width);
-                painter.setPen(QPen(Qt::white, width));
-                painter.drawRect(mark);
-                painter.setPen(QPen(Qt::black, width, Qt::DashLine));
-                painter.drawRect(mark);
-            }
-        }
+    std::vector<int> cells;
+    for (int row = std::max(first.y(), 0); row <= last.y(); ++row)
+        for (int column = std::max(first.x(), 0); column <= last.x(); ++column)
+            if (const int index = cellIndex(QPoint(column, row));
+                index && cellRect(index).intersects(dirty))
+                cells.push_back(index);
+    if (cells.empty())
+        return;
+
+    // The border is the cell's outermost logical pixel, so that it covers exactly the overlap
+    // with its neighbour and neighbouring borders fall on one another as one line at every
+    // scale: all of them are one fill under the cells' areas.
+    if (m_borders)
+        painter.fillRect(deviceRects(cells.front()).first.united(deviceRects(cells.back()).first),
+                         palette().color(QPalette::WindowText));
+    // Without borders neighbours overlap, the later on top.
+    for (int index : cells)
+        drawCell(painter, deviceRects(index).second, index, scale);
+
+    if (hasFocus() && std::find(cells.begin(), cells.end(), m_marked) != cells.end()) {
+        // Dashes of black and white show on every gray. The mark stays off the pixels the cell
+        // shares with its right and lower neighbours, which are theirs.
+        const QRect cell = deviceRects(m_marked).first;
+        QRect own = cell;
+        if (m_marked % m_shape.columns != 0 && m_marked < count())
+            own.setRight(deviceRects(m_marked + 1).first.left() - 1);
+        if (m_marked + m_shape.columns <= count())
+            own.setBottom(deviceRects(m_marked + m_shape.columns).first.top() - 1);
+        const int width = std::max(1, int(scale));
+        const QRect mark = cell.adjusted(width / 2, width / 2, -width, -width);
+        painter.setClipRect(own);
+        painter.setPen(QPen(Qt::white, width));
+        painter.drawRect(mark);
+        painter.setPen(QPen(Qt::black, width, Qt::DashLine));
+        painter.drawRect(mark);
     }
+}
+
+QImage &CellGrid::areaImage(QSize size)
+{
+    if (m_area.size() != size)
+        m_area = QImage(size, QImage::Format_RGB32);
+    return m_area;
 }
 
 void CellGrid::mousePressEvent(QMouseEvent *event)

@@ -54,16 +54,20 @@ QString GlyphTableView::cellDescription(int glyph) const
         .arg((glyph - 1) % GlyphColumns + 1);
 }
 
-void GlyphTableView::drawCell(QImage &area, int glyph, qreal scale) const
+void GlyphTableView::drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale)
 {
-    area.fill(palette().color(QPalette::Base));
     const EditorState &state = m_font.state();
-    if (!state.TableLoaded)
+    if (!state.TableLoaded) {
+        painter.fillRect(area, palette().color(QPalette::Base));
         return;
+    }
+    QImage &image = areaImage(area.size());
+    image.fill(palette().color(QPalette::Base));
     for (int k = 1; k <= PixelsPerGlyph; ++k) {
         const int position = pixelPosition(glyph, k);
         const QPoint corner = squareCorner(k, m_repainted[size_t(position - 1)]);
-        fill(area, corner.x(), corner.y(), corner.x() + SquareSize, corner.y() + SquareSize,
+        fill(image, corner.x(), corner.y(), corner.x() + SquareSize, corner.y() + SquareSize,
              units::rgb(grayColor(state.FontTable.byte(position))), scale);
     }
+    painter.drawImage(area.topLeft(), image);
 }

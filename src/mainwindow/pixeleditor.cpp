@@ -45,9 +45,10 @@ QString PixelEditor::cellDescription(int pixel) const
                                             : tr("; click to paint it"));
 }
 
-void PixelEditor::drawCell(QImage &area, int pixel, qreal) const
+void PixelEditor::drawCell(QPainter &painter, const QRect &area, int pixel, qreal)
 {
     const EditorState &state = m_font.state();
-    area.fill(state.SelectedGlyph ? units::color(grayColor(quint8(state.PixelValues[pixel - 1])))
-                                  : palette().color(QPalette::Base));
+    painter.fillRect(area, state.SelectedGlyph
+                               ? units::color(grayColor(quint8(state.PixelValues[pixel - 1])))
+                               : palette().color(QPalette::Base));
 }
