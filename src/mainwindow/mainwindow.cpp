@@ -51,6 +51,10 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
                               Qt::MSWindowsFixedSizeDialogHint),
       m_font(std::move(folder), std::move(fileCalls))
 {
+    // The design's one size of text for every window, its menus and its messages; this window,
+    // made before, takes it at once rather than when the change reaches it.
+    QApplication::setFont(units::designFont(QApplication::font()));
+    setFont(QApplication::font());
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("Tessora"));
     setWindowIcon(QIcon(QStringLiteral(":/resources/tessora.xpm")));
@@ -121,7 +125,6 @@ void MainWindow::createControls(QWidget *client)
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
     m_penNumber->setGeometry(units::layoutRect(10'560, 5205, 300, 300));
     m_penNumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_penNumber->setFont(units::designFont(m_penNumber->font()));
 
     m_pickColor = new QPushButton(client);
     m_pickColor->setObjectName(QStringLiteral("PickColor"));
