@@ -284,7 +284,6 @@ void MainWindow::showChangedGlyph(int glyph)
         return;
     m_viewer->redrawGlyph(glyph);
     m_editor->showGlyph();
-    showGridlines();
 }
 
 void MainWindow::showMessage(const QString &text)
