@@ -121,6 +121,8 @@ CellGrid::CellGrid(const Shape &shape, QWidget *parent) : QWidget(parent), m_sha
 {
     static const bool accessible = (QAccessible::installFactory(accessibleGrid), true);
     Q_UNUSED(accessible);
+    // Whole rows: the grid's size and its painting take its last cell as its corner.
+    Q_ASSERT(shape.count % shape.columns == 0);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::TabFocus);
     setFixedSize(cellRect(1).united(cellRect(count())).size());
@@ -209,14 +211,17 @@ void CellGrid::paintEvent(QPaintEvent *event)
                       int(std::lround(corner.y() + logical.y() * scale)) - snapped.y());
     };
 
-    // Each cell in device pixels, whole and inside its border.
-    auto deviceRects = [&](int index) {
+    // A cell in device pixels, whole and inside its border.
+    struct DeviceCell {
+        QRect cell, area;
+    };
+    auto deviceCell = [&](int index) {
         const int border = m_borders ? 1 : 0;
         const QRect logical = cellRect(index);
         const QPoint end = logical.bottomRight() + QPoint(1, 1);
-        return std::pair(QRect(device(logical.topLeft()), device(end) - QPoint(1, 1)),
-                         QRect(device(logical.topLeft() + QPoint(border, border)),
-                               device(end - QPoint(border, border)) - QPoint(1, 1)));
+        return DeviceCell{QRect(device(logical.topLeft()), device(end) - QPoint(1, 1)),
+                          QRect(device(logical.topLeft() + QPoint(border, border)),
+                                device(end - QPoint(border, border)) - QPoint(1, 1))};
     };
 
     const QRect dirty = event->rect();
@@ -233,23 +238,24 @@ void CellGrid::paintEvent(QPaintEvent *event)
 
     // The border is the cell's outermost logical pixel, so that it covers exactly the overlap
     // with its neighbour and neighbouring borders fall on one another as one line at every
-    // scale: all of them are one fill under the cells' areas.
+    // scale. The cells to draw are a block of whole rows and columns, so all their borders are
+    // one fill under their areas.
     if (m_borders)
-        painter.fillRect(deviceRects(cells.front()).first.united(deviceRects(cells.back()).first),
+        painter.fillRect(deviceCell(cells.front()).cell.united(deviceCell(cells.back()).cell),
                          palette().color(QPalette::WindowText));
     // Without borders neighbours overlap, the later on top.
     for (int index : cells)
-        drawCell(painter, deviceRects(index).second, index, scale);
+        drawCell(painter, deviceCell(index).area, index, scale);
 
     if (hasFocus() && std::find(cells.begin(), cells.end(), m_marked) != cells.end()) {
         // Dashes of black and white show on every gray. The mark stays off the pixels the cell
         // shares with its right and lower neighbours, which are theirs.
-        const QRect cell = deviceRects(m_marked).first;
+        const QRect cell = deviceCell(m_marked).cell;
         QRect own = cell;
         if (m_marked % m_shape.columns != 0 && m_marked < count())
-            own.setRight(deviceRects(m_marked + 1).first.left() - 1);
+            own.setRight(deviceCell(m_marked + 1).cell.left() - 1);
         if (m_marked + m_shape.columns <= count())
-            own.setBottom(deviceRects(m_marked + m_shape.columns).first.top() - 1);
+            own.setBottom(deviceCell(m_marked + m_shape.columns).cell.top() - 1);
         const int width = std::max(1, int(scale));
         const QRect mark = cell.adjusted(width / 2, width / 2, -width, -width);
         painter.setClipRect(own);
@@ -260,7 +266,7 @@ void CellGrid::paintEvent(QPaintEvent *event)
     }
 }
 
-QImage &CellGrid::areaImage(QSize size)
+QImage &CellGrid::areaImage(QSize size) const
 {
     if (m_area.size() != size)
         m_area = QImage(size, QImage::Format_RGB32);

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QImage>
-#include <QPainter>
 #include <QWidget>
+
+class QPainter;
 
 #include <vector>
 
@@ -51,9 +52,9 @@ signals:
 
 protected:
     // Draws the drawing area of a cell, inside its border, at `area` in device pixels.
-    virtual void drawCell(QPainter &painter, const QRect &area, int index, qreal scale) = 0;
+    virtual void drawCell(QPainter &painter, const QRect &area, int index, qreal scale) const = 0;
     // An image of a drawing area's size for drawCell to draw into, reused from cell to cell.
-    QImage &areaImage(QSize size);
+    QImage &areaImage(QSize size) const;
     // Fills a rectangle with corners (x1, y1) and (x2, y2) in twips of a drawing area.
     static void fill(QImage &area, int x1, int y1, int x2, int y2, QRgb color, qreal scale);
     // Redraws the pixels of a cell's drawing area that a rectangle in twips covers.
@@ -82,5 +83,5 @@ private:
     std::vector<bool> m_stroked; // by index - 1
     int m_pressed = 0;           // the cell a click began on
     int m_marked = 1;
-    QImage m_area;
+    mutable QImage m_area;
 };

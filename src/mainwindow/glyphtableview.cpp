@@ -2,6 +2,8 @@
 
 #include "units/units.h"
 
+#include <QPainter>
+
 using namespace fonttable;
 
 namespace
@@ -54,7 +56,7 @@ QString GlyphTableView::cellDescription(int glyph) const
         .arg((glyph - 1) % GlyphColumns + 1);
 }
 
-void GlyphTableView::drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale)
+void GlyphTableView::drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale) const
 {
     const EditorState &state = m_font.state();
     if (!state.TableLoaded) {

@@ -30,7 +30,7 @@ public:
     QString cellDescription(int glyph) const override;
 
 protected:
-    void drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale) override;
+    void drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale) const override;
 
 private:
     const FontEditor &m_font;

@@ -51,8 +51,9 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
                               Qt::MSWindowsFixedSizeDialogHint),
       m_font(std::move(folder), std::move(fileCalls))
 {
-    // The design's one size of text for every window, its menus and its messages; this window,
-    // made before, takes it at once rather than when the change reaches it.
+    // The design's one size of text for every window, its menus and its messages. The change
+    // reaches a window already made only once the event loop runs, so this one takes the font
+    // itself, and its children inherit it.
     QApplication::setFont(units::designFont(QApplication::font()));
     setFont(QApplication::font());
     setObjectName(QStringLiteral("Form1"));

@@ -2,6 +2,8 @@
 
 #include "units/units.h"
 
+#include <QPainter>
+
 using namespace fonttable;
 
 namespace
@@ -45,7 +47,7 @@ QString PixelEditor::cellDescription(int pixel) const
                                             : tr("; click to paint it"));
 }
 
-void PixelEditor::drawCell(QPainter &painter, const QRect &area, int pixel, qreal)
+void PixelEditor::drawCell(QPainter &painter, const QRect &area, int pixel, qreal) const
 {
     const EditorState &state = m_font.state();
     painter.fillRect(area, state.SelectedGlyph

@@ -27,7 +27,7 @@ public:
     QString cellDescription(int pixel) const override;
 
 protected:
-    void drawCell(QPainter &painter, const QRect &area, int pixel, qreal scale) override;
+    void drawCell(QPainter &painter, const QRect &area, int pixel, qreal scale) const override;
 
 private:
     const FontEditor &m_font;

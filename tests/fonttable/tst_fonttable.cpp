@@ -190,7 +190,7 @@ void TestFontTable::readAndSave()
         {"truncated meanwhile", Save, "", {.writes = {Cut, Real}}, "length of", -1},
         {"flush fails", Save, "", {.flush = EIO}, "Flushing", TableSize},
         {"read-back fails", Save, "", {.reads = {Real, -EIO}}, "Reading back", TableSize},
-        {"read-back interrupted, then ends early", Save, "", {.reads = {Real, -EINTR, 0}}, "stopped short", TableSize},
+        {"read-back interrupted, ends early", Save, "", {.reads = {Real, -EINTR, 0, Real}}, "stopped short", TableSize},
         {"read-back differs", Save, "", {.reads = {Real, Flip}}, "differs", TableSize},
         {"close fails", Save, "", {.close = EIO}, "Closing", TableSize},
         // clang-format on
