@@ -183,7 +183,7 @@ void TestMainWindow::fixedTexts()
 void TestMainWindow::randomSessions()
 {
     const quint32 seed = qEnvironmentVariable("TESSORA_SEED", "20261207").toUInt();
-    for (int session = 0; session < 4; ++session) {
+    for (int session = 0; session < 8; ++session) {
         if (session > 0) {
             cleanup();
             init();
