@@ -208,12 +208,12 @@ std::optional<Failure> changedSince(const QString &path, int fd, const struct st
     return {};
 }
 
+// From the page the block starts in (a page only partly covered is kept) to the end of the file
+// (length 0).
 void dropCachedPages(int fd)
 {
     const qint64 page = ::sysconf(_SC_PAGESIZE);
-    const qint64 start = TableOffset / page * page;
-    ::posix_fadvise(fd, off_t(start), off_t(MinimumArchiveSize - start + page - 1) / page * page,
-                    POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd, off_t(TableOffset / page * page), 0, POSIX_FADV_DONTNEED);
 }
 
 // Reads the block as the disk holds it, not as the page cache does: through a second descriptor
@@ -221,10 +221,10 @@ void dropCachedPages(int fd)
 // pages. Returns the errno of a failed read, or -1 for a short one.
 int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
 {
-    char procPath[64];
-    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
-    const int direct =
-        retried([&] { return calls.openat(AT_FDCWD, procPath, O_RDONLY | O_DIRECT | OpenFlags); });
+    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd);
+    const int direct = retried([&] {
+        return calls.openat(AT_FDCWD, procPath.constData(), O_RDONLY | O_DIRECT | OpenFlags);
+    });
     Descriptor directFile(calls, direct);
     if (direct < 0) {
         dropCachedPages(fd);
