@@ -210,10 +210,10 @@ std::optional<Failure> changedSince(const QString &path, int fd, const struct st
 
 // From the page the block starts in (a page only partly covered is kept) to the end of the file
 // (length 0).
-void dropCachedPages(int fd)
+void dropCachedPages(int fd, const FileCalls &calls)
 {
     const qint64 page = ::sysconf(_SC_PAGESIZE);
-    ::posix_fadvise(fd, off_t(TableOffset / page * page), 0, POSIX_FADV_DONTNEED);
+    calls.fadvise(fd, off_t(TableOffset / page * page), 0, POSIX_FADV_DONTNEED);
 }
 
 // Reads the block as the disk holds it, not as the page cache does: through a second descriptor
@@ -227,7 +227,7 @@ int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
     });
     Descriptor directFile(calls, direct);
     if (direct < 0) {
-        dropCachedPages(fd);
+        dropCachedPages(fd, calls);
         const Transfer t = transferBlock(calls.pread, fd, table.data());
         return t.done == TableSize ? 0 : t.error ? t.error : -1;
     }
@@ -474,7 +474,7 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     if (retried([&] { return calls.fdatasync(fd); }) != 0) {
         const int error = errno;
         // A later Read then shows what the disk holds, not this unsaved edit.
-        dropCachedPages(fd);
+        dropCachedPages(fd, calls);
         return fail(Failure::FlushFailed, error);
     }
 

@@ -38,6 +38,7 @@ struct FileCalls {
         ::pwrite;
     std::function<int(int fd, int mode, off_t offset, off_t length)> fallocate = ::fallocate;
     std::function<int(int fd)> fdatasync = ::fdatasync;
+    std::function<int(int fd, off_t offset, off_t length, int advice)> fadvise = ::posix_fadvise;
     std::function<int(int fd)> close = ::close;
 };
 

@@ -21,7 +21,8 @@ namespace
 // A disk's behaviour as scripts of successive reads and writes, the last step standing for all
 // later calls: move at most so many bytes (Real: all), fail with minus an errno, Cut (another
 // program cuts the file short, then the write happens), Flip (a byte comes back flipped) or Stale
-// (the cache is older than the disk: a byte comes back flipped only past the cache).
+// (the cache is older than the disk: a byte comes back flipped only past the cache, or once the
+// cache has dropped its page).
 constexpr int Real = 1 << 30, Cut = -1000, Flip = -1001, Stale = -1002;
 struct Fault {
     std::vector<int> reads = {Real}, writes = {Real};
@@ -31,7 +32,8 @@ struct Fault {
 
 FileCalls faulty(const Fault &f)
 {
-    auto scripted = [](std::vector<int> script, auto call) {
+    auto dropped = std::make_shared<bool>(false);
+    auto scripted = [dropped](std::vector<int> script, auto call) {
         return [=, n = std::make_shared<size_t>()](int fd, auto *buffer, size_t count, off_t at) {
             const int step = script[std::min((*n)++, script.size() - 1)];
             if (step == Cut)
@@ -40,7 +42,8 @@ FileCalls faulty(const Fault &f)
                 return (errno = -step, ssize_t(-1));
             const ssize_t got =
                 call(fd, buffer, std::min(count, size_t(step < 0 ? Real : step)), at);
-            const bool flip = step == Flip || (step == Stale && (::fcntl(fd, F_GETFL) & O_DIRECT));
+            const bool fresh = (::fcntl(fd, F_GETFL) & O_DIRECT) || *dropped;
+            const bool flip = step == Flip || (step == Stale && fresh);
             if (const qint64 i = TableOffset + 100 - at; flip && i >= 0 && i < got)
                 const_cast<char *>(static_cast<const char *>(buffer))[i] ^= 1;
             return got;
@@ -51,6 +54,13 @@ FileCalls faulty(const Fault &f)
     calls.pwrite = scripted(f.writes, ::pwrite);
     calls.fallocate = [e = f.reserve](int fd, int mode, off_t at, off_t length) {
         return e ? (errno = e, -1) : ::fallocate(fd, mode, at, length);
+    };
+    calls.fadvise = [dropped](int fd, off_t at, off_t length, int advice) {
+        // Only pages wholly inside the range leave the cache; length 0 reaches the end.
+        const off_t page = ::sysconf(_SC_PAGESIZE), p = (TableOffset + 100) / page * page;
+        *dropped |=
+            advice == POSIX_FADV_DONTNEED && at <= p && (!length || at + length >= p + page);
+        return ::posix_fadvise(fd, at, length, advice);
     };
     calls.fdatasync = [e = f.flush](int fd) {
         return e ? (errno = e, -1) : ::fdatasync(fd);
@@ -173,6 +183,7 @@ void TestFontTable::readAndSave()
         {"save, replaced", Save, "replaced", {}, "replaced", 0},
         {"save, changed by another", Save, "changed", {}, "changed by another program", 0},
         {"save, cache older than the disk", Save, "", {.reads = {Stale, Real}}, "changed by another", 0},
+        {"save, the same, no direct reads here", Save, "", {.reads = {Stale, Real}, .direct = EINVAL}, "changed by another", 0},
         {"save, renumbered by FUSE", Save, "", {.fs = 0x6573'5546}, "", TableSize},
         {"save, renumbered on ext4", Save, "", {.fs = 0xef53}, "replaced", 0},
         {"read, a link to nothing", Read, "dangling", {}, "is a link to /nowhere/san11res.bin", 0},
