@@ -221,6 +221,8 @@ QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &ro
     const int channels = png_get_channels(png, info);
     const int bytes = depth == 16 ? 2 : 1;
     const int maximum = (1 << depth) - 1;
+    // A palette's entries and its transparency are 8-bit whatever the depth of the indices.
+    const int full = type == PNG_COLOR_TYPE_PALETTE ? 255 : maximum;
 
     png_colorp palette = nullptr;
     int colours = 0;
@@ -259,12 +261,11 @@ QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &ro
                 (type == PNG_COLOR_TYPE_GRAY
                      ? red == key->gray
                      : red == key->red && green == key->green && blue == key->blue);
-            const int opaque = type == PNG_COLOR_TYPE_PALETTE ? 255 : maximum;
             if (keyedOut || alpha == 0)
                 return QStringLiteral("%1 is transparent: flatten the image or remove its alpha "
                                       "channel in your image editor")
                     .arg(at(x, y));
-            if (alpha != opaque)
+            if (alpha != full)
                 return QStringLiteral("%1 is not fully opaque: flatten the image or remove its "
                                       "alpha channel in your image editor")
                     .arg(at(x, y));
@@ -272,8 +273,7 @@ QString levels(png_structp png, png_infop info, const std::vector<png_bytep> &ro
                 return QStringLiteral("%1 is not gray: convert the image to grayscale in your "
                                       "image editor")
                     .arg(at(x, y));
-            const int range = type == PNG_COLOR_TYPE_PALETTE ? 255 : maximum;
-            table.setByte(Width * y + x + 1, quint8((red * 255 + range / 2) / range));
+            table.setByte(Width * y + x + 1, quint8((red * 255 + full / 2) / full));
         }
     }
     return {};
@@ -320,10 +320,8 @@ bool isPng(int fd)
 
 QImage image(const FontTable &table)
 {
-    QImage image(Width, Height, QImage::Format_Grayscale8);
-    for (int y = 0; y < Height; ++y)
-        std::memcpy(image.scanLine(y), table.data() + y * Width, Width);
-    return image;
+    // The block is the image's rows, one byte a pixel; the copy outlives the table.
+    return QImage(table.data(), Width, Height, Width, QImage::Format_Grayscale8).copy();
 }
 
 QString write(const QImage &image, const QByteArray &path, const Source &source)
