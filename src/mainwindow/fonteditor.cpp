@@ -162,7 +162,7 @@ int FontEditor::moveChange(std::vector<Change> &from, std::vector<Change> &to, b
 
 std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const
 {
-    if (!m_state.TableLoaded || m_state.SelectedGlyph == 0)
+    if (!glyphLoaded())
         return {};
     return glyphBytes(m_state.SelectedGlyph);
 }
@@ -170,7 +170,7 @@ std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const
 bool FontEditor::pasteGlyph(const Glyph &levels)
 {
     closeChange();
-    if (!m_state.TableLoaded || m_state.SelectedGlyph == 0)
+    if (!glyphLoaded())
         return false;
     m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}};
     setGlyphBytes(m_state.SelectedGlyph, levels);

@@ -60,6 +60,8 @@ public:
     bool canRedo() const { return !m_open && !m_redone.empty(); }
     int undo();
     int redo();
+    // Whether the pixel editor holds a glyph, which copy and paste need.
+    bool glyphLoaded() const { return m_state.TableLoaded && m_state.SelectedGlyph != 0; }
     // The glyph in the pixel editor, pixel 1 first; empty when there is none.
     std::optional<Glyph> copyGlyph() const;
     // Levels over the glyph in the pixel editor, as one change; false when there is none.

@@ -230,7 +230,7 @@ void MainWindow::createEditActions()
     for (CellGrid *grid : std::initializer_list<CellGrid *>{m_viewer, m_editor}) {
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
-            const bool glyph = state().TableLoaded && state().SelectedGlyph != 0;
+            const bool glyph = m_font.glyphLoaded();
             const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph,
                                  glyph && !QGuiApplication::clipboard()->image().isNull()};
             QMenu menu(this);
@@ -267,7 +267,7 @@ void MainWindow::copyGlyph()
 void MainWindow::pasteGlyph()
 {
     const QImage image = QGuiApplication::clipboard()->image();
-    if (!m_font.copyGlyph() || image.isNull() || !menusClosed())
+    if (!m_font.glyphLoaded() || image.isNull() || !menusClosed())
         return;
     QString why;
     if (const auto levels = FontEditor::fromImage(image, why)) {
