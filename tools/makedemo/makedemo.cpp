@@ -5,12 +5,12 @@
 
 #include "fonttable/fontrender.h"
 #include "fonttable/resourcefile.h"
-#include "mainwindow/storagemessage.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -61,21 +61,21 @@ int main(int argc, char *argv[])
                      std::strerror(errno));
         return 1;
     }
-    const bool sized = ::ftruncate(fd, MinimumArchiveSize) == 0;
-    const int sizeError = errno;
+    // Sized, then written as Tessora saves, so that the demo is read back like a real archive.
+    // Past a size limit the sizing fails rather than ending the program with the file half made.
+    std::signal(SIGXFSZ, SIG_IGN);
+    int error = ::ftruncate(fd, MinimumArchiveSize) == 0 ? 0 : errno;
     ::close(fd);
-    ReadResult read = sized ? readBlock(folder) : ReadResult{};
-    Failure failure = read.failure;
-    if (!sized) {
-        failure.what = Failure::WriteFailed;
-        failure.path = path;
-        failure.error = sizeError;
-    } else if (read.ok()) {
-        failure = writeBlock(folder, read.archive, demoFont()).failure;
+    if (!error) {
+        ReadResult read = readBlock(folder);
+        const Failure failure =
+            read.ok() ? writeBlock(folder, read.archive, demoFont()).failure : read.failure;
+        error = failure.what == Failure::None ? 0 : failure.error ? failure.error : EIO;
     }
-    if (failure.what != Failure::None) {
+    if (error) {
         ::unlinkat(folder.fd(), ResourceName, 0);
-        std::fprintf(stderr, "makedemo: %s\n", qPrintable(storageMessage(failure, true)));
+        std::fprintf(stderr, "makedemo: cannot write the demo font into %s: %s\n", qPrintable(path),
+                     std::strerror(error));
         return 1;
     }
     std::printf("Created the demo archive %s.\n", qPrintable(path));
