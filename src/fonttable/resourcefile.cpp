@@ -137,14 +137,14 @@ Found findArchive(const Folder &folder)
     }
 
     QList<QByteArray> regular;
-    Failure problem = missing(folder, ResourceName, Failure::NotFound);
+    Failure problem;
     for (const QByteArray &name : names) {
         struct stat info;
         if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             regular << name;
-        else if (problem.what != Failure::NotRegular)
+        else if (problem.what == Failure::None)
             problem = notRegular(displayPath(folder, name), info);
     }
     if (regular.size() == 1)
@@ -153,6 +153,8 @@ Found findArchive(const Folder &folder)
         problem = failed(Failure::Spellings, folder.display());
         for (const QByteArray &name : regular)
             problem.paths << displayPath(folder, name);
+    } else if (problem.what == Failure::None) {
+        problem = missing(folder, ResourceName, Failure::NotFound);
     }
     return {{}, problem};
 }
