@@ -226,8 +226,11 @@ void TestMainWindow::step()
     case 1: // by the mouse, or from the keyboard, after which Esc must still end picking
         if (!m_about && any(2)) { // the keyboard is the active window's, and About would hide
             QApplication::setActiveWindow(m_window.get());
+            QWidget *had = QApplication::focusWidget(); // has the keyboard back after the menu
             QTest::keyClick(m_window.get(), Qt::Key_F10);
             QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+            if (QApplication::activeWindow() == m_window.get()) // not after a message
+                QCOMPARE(QApplication::focusWidget(), had);
         } else {
             find<QAction>("Read")->trigger();
         }
