@@ -1,16 +1,9 @@
 #include "fonttable/resourcefile.h"
 
-#include <QCoreApplication>
+#include "fonttable/archiveio_p.h"
+
 #include <QDir>
 #include <QFile>
-
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
-#include <dirent.h>
 
 namespace fonttable
 {
@@ -18,58 +11,19 @@ namespace fonttable
 namespace
 {
 
-// Files are opened without ever waiting on another program's lease and without ever becoming
-// the program's terminal.
-constexpr int OpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-constexpr qint64 Alignment = 4096; // a multiple of every disk's logical block size
-
-// Closes the descriptor on every early return; the success paths close it themselves to see
-// the result.
-class Descriptor
-{
-public:
-    Descriptor(const FileCalls &calls, int fd) : m_calls(calls), m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            m_calls.close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    const FileCalls &m_calls;
-    int m_fd;
-};
-
-template <typename Call> auto retried(const Call &call)
-{
-    decltype(call()) result;
-    do {
-        result = call();
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
-
 struct Transfer {
     qint64 done = 0;
-    int error = 0; // errno of the failed call, or 0 when the call moved no bytes
+    int error = 0; // of the failed call, or 0 when the call moved no bytes
 };
 
-// Reads or writes count bytes of the block, going on after interruptions and partial transfers.
+// Reads or writes count bytes of the block, going on after partial transfers.
 template <typename Call, typename Buffer>
-Transfer transferBlock(const Call &call, int fd, Buffer *buffer, qint64 count = TableSize,
-                       qint64 offset = TableOffset)
+Transfer transferBlock(const Call &call, const io::File &file, Buffer *buffer,
+                       qint64 count = TableSize)
 {
     Transfer t;
     while (t.done < count) {
-        const ssize_t n = call(fd, buffer + t.done, size_t(count - t.done), off_t(offset + t.done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            t.error = errno;
+        const qint64 n = call(file, buffer + t.done, count - t.done, TableOffset + t.done, t.error);
         if (n <= 0)
             break;
         t.done += n;
@@ -83,6 +37,7 @@ Failure failed(Failure::What what, const QString &path, int error = 0)
     f.what = what;
     f.path = path;
     f.error = error;
+    f.cause = error ? io::causeOf(error, path) : Failure::Other;
     return f;
 }
 
@@ -94,10 +49,10 @@ Failure transferFailure(Failure::What what, const QString &path, const Transfer 
     return f;
 }
 
-Failure notRegular(const QString &path, const struct stat &info)
+Failure notRegular(const QString &path, const io::Info &info)
 {
     Failure f = failed(Failure::NotRegular, path);
-    f.mode = info.st_mode;
+    f.folder = info.folder;
     return f;
 }
 
@@ -106,11 +61,9 @@ Failure notRegular(const QString &path, const struct stat &info)
 Failure missing(const Folder &folder, const QByteArray &name, Failure::What otherwise)
 {
     const QString path = displayPath(folder, name);
-    char target[4096];
-    const ssize_t n = ::readlinkat(folder.fd(), name.constData(), target, sizeof target);
-    if (n > 0) {
+    if (const QString target = io::linkTarget(folder, name); !target.isEmpty()) {
         Failure f = failed(Failure::BrokenLink, path);
-        f.paths << QFile::decodeName(QByteArray(target, int(n)));
+        f.paths << target;
         return f;
     }
     return folder.gone() ? failed(Failure::FolderGone, folder.display()) : failed(otherwise, path);
@@ -125,24 +78,14 @@ struct Found {
 
 Found findArchive(const Folder &folder)
 {
-    QList<QByteArray> names{ResourceName};
-    const int listing = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
-        while (const dirent *entry = ::readdir(dir))
-            if (qstricmp(entry->d_name, ResourceName) == 0 && qstrcmp(entry->d_name, ResourceName))
-                names << entry->d_name;
-        ::closedir(dir);
-    } else if (listing >= 0) {
-        ::close(listing);
-    }
-
+    const QList<QByteArray> names = QList<QByteArray>{ResourceName} + io::otherSpellings(folder);
     QList<QByteArray> regular;
     Failure problem;
     for (const QByteArray &name : names) {
-        struct stat info;
-        if (::fstatat(folder.fd(), name.constData(), &info, 0) != 0)
+        io::Info info;
+        if (io::lookUp(folder, name, info) != 0)
             continue;
-        if (S_ISREG(info.st_mode))
+        if (info.regular)
             regular << name;
         else if (problem.what == Failure::None)
             problem = notRegular(displayPath(folder, name), info);
@@ -169,84 +112,21 @@ bool untouchedSince(const FontTable &current, const Archive &archive)
     return true;
 }
 
-// File systems that make an inode number up each time a file is looked up, so that the same file
-// may come back under another one once the kernel has forgotten it.
-bool keepsInodeNumbers(const struct statfs &fs)
-{
-    switch (quint32(fs.f_type)) {
-    case 0x6573'5546: // FUSE: exFAT, FAT and NTFS through their FUSE drivers, among others
-    case 0x4d44:      // FAT
-    case 0x2011'bab0: // exFAT
-    case 0x517b:      // SMB
-    case 0xff53'4d42: // CIFS
-    case 0xfe53'4d42: // SMB2
-        return false;
-    }
-    return true;
-}
-
-bool sameFile(int fd, const struct stat &info, const Archive &archive, const FileCalls &calls)
-{
-    if (info.st_dev != archive.device)
-        return false;
-    struct statfs fs;
-    return info.st_ino == archive.inode || (calls.fstatfs(fd, &fs) == 0 && !keepsInodeNumbers(fs));
-}
-
 // Why the open archive cannot be saved over as it is now, if it cannot.
-std::optional<Failure> changedSince(const QString &path, int fd, const struct stat &info,
-                                    const Archive &archive, const FileCalls &calls)
+std::optional<Failure> changedSince(const QString &path, const io::File &file, const io::Info &info,
+                                    const Archive &archive)
 {
-    if (!S_ISREG(info.st_mode))
+    if (!info.regular)
         return notRegular(path, info);
-    if (!sameFile(fd, info, archive, calls))
+    if (!io::sameFile(file, info, archive))
         return failed(Failure::Replaced, path);
-    if (info.st_size != archive.size) {
+    if (info.size != archive.size) {
         Failure f = failed(Failure::Resized, path);
-        f.size = info.st_size;
+        f.size = info.size;
         f.expected = archive.size;
         return f;
     }
     return {};
-}
-
-// From the page the block starts in (a page only partly covered is kept) to the end of the file
-// (length 0).
-void dropCachedPages(int fd, const FileCalls &calls)
-{
-    const qint64 page = ::sysconf(_SC_PAGESIZE);
-    calls.fadvise(fd, off_t(TableOffset / page * page), 0, POSIX_FADV_DONTNEED);
-}
-
-// Reads the block as the disk holds it, not as the page cache does: through a second descriptor
-// that bypasses the cache, or, where the file system refuses that, after dropping the cached
-// pages. Returns the errno of a failed read, or -1 for a short one.
-int readFromDisk(int fd, FontTable &table, const FileCalls &calls)
-{
-    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd);
-    const int direct = retried([&] {
-        return calls.openat(AT_FDCWD, procPath.constData(), O_RDONLY | O_DIRECT | OpenFlags);
-    });
-    Descriptor directFile(calls, direct);
-    if (direct < 0) {
-        dropCachedPages(fd, calls);
-        const Transfer t = transferBlock(calls.pread, fd, table.data());
-        return t.done == TableSize ? 0 : t.error ? t.error : -1;
-    }
-    const qint64 start = TableOffset / Alignment * Alignment;
-    const qint64 length = (MinimumArchiveSize - start + Alignment - 1) / Alignment * Alignment;
-    const std::unique_ptr<char, decltype(&std::free)> buffer(
-        static_cast<char *>(std::aligned_alloc(Alignment, size_t(length))), &std::free);
-    // The archive may end inside the last block: a short read there is enough.
-    for (qint64 done = 0; done < MinimumArchiveSize - start;) {
-        const ssize_t n =
-            calls.pread(direct, buffer.get() + done, size_t(length - done), off_t(start + done));
-        if (n <= 0 && !(n < 0 && errno == EINTR))
-            return n < 0 ? errno : -1;
-        done += std::max<ssize_t>(n, 0);
-    }
-    std::memcpy(table.data(), buffer.get() + (TableOffset - start), TableSize);
-    return 0;
 }
 
 // Reads the block of a regular file of that name into result; false, with nothing read, when
@@ -260,103 +140,47 @@ bool readFound(const Folder &folder, const QByteArray &name, Access access, cons
         return true;
     };
 
-    // Opened for reading only, so that a file system with layers copies nothing up and another
-    // program's read lease is no obstacle; whether Save could write is asked without opening.
-    if (access == Access::ToSave &&
-        ::faccessat(folder.fd(), name.constData(), W_OK, AT_EACCESS) != 0) {
-        const int error = errno;
-        if (error == ENOENT)
-            return false;
-        return fail(Failure::NotWritable, error);
+    if (access == Access::ToSave) {
+        if (const int error = io::checkWritable(calls, folder, name))
+            return io::notFound(error) ? false : fail(Failure::NotWritable, error);
     }
-    const int fd =
-        retried([&] { return calls.openat(folder.fd(), name.constData(), O_RDONLY | OpenFlags); });
-    const int openFailure = errno;
-    if (fd < 0 && openFailure == ENOENT)
+    io::File file(calls);
+    if (const int error = io::openForReading(folder, name, file))
+        return io::notFound(error) ? false : fail(Failure::OpenFailed, error);
+    io::Info info;
+    if (const int error = io::describe(file, info))
+        return fail(Failure::CheckFailed, error);
+    if (!info.regular)
         return false;
-    if (fd < 0)
-        return fail(Failure::OpenFailed, openFailure);
-    Descriptor file(calls, fd);
-    struct stat info;
-    if (calls.fstat(fd, &info) != 0)
-        return fail(Failure::CheckFailed, errno);
-    if (!S_ISREG(info.st_mode))
-        return false;
-    if (info.st_size < MinimumArchiveSize) {
+    if (info.size < MinimumArchiveSize) {
         fail(Failure::TooShort);
-        result.failure.size = info.st_size;
+        result.failure.size = info.size;
         result.failure.expected = MinimumArchiveSize;
         return true;
     }
 
     Archive &archive = result.archive;
-    const Transfer read = transferBlock(calls.pread, fd, archive.base.data());
+    const Transfer read = transferBlock(io::read, file, archive.base.data());
     if (read.done < TableSize) {
         result.failure = transferFailure(Failure::ReadFailed, displayPath(folder, name), read);
         return true;
     }
     archive.name = name;
-    archive.device = info.st_dev;
-    archive.inode = info.st_ino;
-    archive.size = info.st_size;
+    archive.device = info.device;
+    archive.file = info.file;
+    archive.size = info.size;
     return true;
 }
 
 } // namespace
 
-Folder::Folder(const QByteArray &path)
-    : m_fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-{
-    m_error = m_fd < 0 ? errno : 0;
-    m_path = path;
-    if (!path.startsWith('/')) {
-        char *current = ::getcwd(nullptr, 0);
-        m_path.prepend(QByteArray(current ? current : "") + '/');
-        std::free(current);
-    }
-    m_display = QDir::cleanPath(QFile::decodeName(m_path));
-}
-
-bool Folder::gone() const
-{
-    struct stat opened, there;
-    return m_fd >= 0 && (::fstat(m_fd, &opened) != 0 || opened.st_nlink == 0 ||
-                         ::stat(m_path.constData(), &there) != 0 || opened.st_dev != there.st_dev ||
-                         opened.st_ino != there.st_ino);
-}
-
-Folder::~Folder()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-Folder::Folder(Folder &&other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)),
-      m_display(std::move(other.m_display)), m_error(other.m_error)
-{
-}
-
-Folder Folder::ofProgram(const char *argv0)
-{
-    const QByteArray command(argv0);
-    if (const qsizetype slash = command.lastIndexOf('/'); slash >= 0)
-        return Folder(slash == 0 ? QByteArray("/") : command.left(slash));
-    for (QByteArray entry : qgetenv("PATH").split(':')) {
-        if (entry.isEmpty())
-            entry = ".";
-        if (::access((entry + '/' + command).constData(), X_OK) == 0)
-            return Folder(entry);
-    }
-    char target[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", target, sizeof target - 1);
-    const QByteArray exe(target, n > 0 ? int(n) : 0);
-    return Folder(exe.left(std::max<qsizetype>(1, exe.lastIndexOf('/'))));
-}
-
 QString displayPath(const Folder &folder, const QByteArray &name)
 {
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(QDir(folder.display()).filePath(QString::fromUtf8(name)));
+#else
     return QDir(folder.display()).filePath(QFile::decodeName(name));
+#endif
 }
 
 ReadResult readBlock(const Folder &folder, const FileCalls &calls)
@@ -381,8 +205,8 @@ ReadResult readBlock(const Folder &folder, const QByteArray &name, Access access
         result.failure = failed(Failure::FolderUnavailable, folder.display(), folder.error());
     if (!result.ok() || readFound(folder, name, access, calls, result))
         return result;
-    struct stat info;
-    result.failure = ::fstatat(folder.fd(), name.constData(), &info, 0) == 0
+    io::Info info;
+    result.failure = io::lookUp(folder, name, info) == 0
                          ? notRegular(displayPath(folder, name), info)
                          : missing(folder, name, Failure::NotFound);
     return result;
@@ -391,14 +215,8 @@ ReadResult readBlock(const Folder &folder, const QByteArray &name, Access access
 WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &table,
                        const FileCalls &calls)
 {
-    // Past a file-size limit the write fails with EFBIG and is reported, instead of the
-    // signal ending the program with every edit.
-    static const bool ignoreSizeLimitSignal = (std::signal(SIGXFSZ, SIG_IGN), true);
-    Q_UNUSED(ignoreSizeLimitSignal);
-
     WriteResult result;
     const QString path = displayPath(folder, archive.name);
-    const char *name = archive.name.constData();
     auto refuse = [&](const Failure &why, Failure::Written written = Failure::Nothing) {
         result.failure = why;
         result.failure.written = written;
@@ -410,62 +228,51 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
 
     // The type is checked before the file is opened for writing: a device, a pipe or a socket
     // named like the archive is never opened at all.
-    struct stat info;
-    if (::fstatat(folder.fd(), name, &info, 0) != 0) {
-        const int error = errno;
-        return refuse(error == ENOENT ? missing(folder, archive.name, Failure::Gone)
-                                      : failed(Failure::CheckFailed, path, error));
-    }
-    if (!S_ISREG(info.st_mode))
+    io::Info info;
+    if (const int error = io::lookUp(folder, archive.name, info))
+        return refuse(io::notFound(error) ? missing(folder, archive.name, Failure::Gone)
+                                          : failed(Failure::CheckFailed, path, error));
+    if (!info.regular)
         return refuse(notRegular(path, info));
 
-    const int fd = retried([&] { return calls.openat(folder.fd(), name, O_RDWR | OpenFlags); });
-    const int openFailure = errno;
-    if (fd < 0) {
-        Failure f = failed(Failure::OpenFailed, path, openFailure);
+    io::File file(calls);
+    if (const int error = io::openForWriting(folder, archive.name, file)) {
+        Failure f = io::notFound(error) ? missing(folder, archive.name, Failure::Gone)
+                                        : failed(Failure::OpenFailed, path, error);
         f.writing = true;
         return refuse(f);
     }
-    Descriptor file(calls, fd);
-    if (calls.fstat(fd, &info) != 0)
-        return refuse(failed(Failure::CheckFailed, path, errno));
-    if (const auto changed = changedSince(path, fd, info, archive, calls))
+    if (const int error = io::describe(file, info))
+        return refuse(failed(Failure::CheckFailed, path, error));
+    if (const auto changed = changedSince(path, file, info, archive))
         return refuse(*changed);
 
     // One writer at a time: a second Tessora saving the same archive at the same moment is
     // refused instead of mixing its bytes in, and is told afterwards that the table changed.
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = TableOffset;
-    lock.l_len = TableSize;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
-        return refuse(failed(Failure::Locked, path, errno));
+    if (const int error = io::lock(file))
+        return refuse(failed(Failure::Locked, path, error));
 
     // Compared as the disk holds it: another program, or another name of the same file, may have
-    // changed it behind this descriptor's cached pages.
+    // changed it behind the cache.
     FontTable current;
     // The length was right a moment ago: a short read means another program has just cut it.
-    if (const int error = readFromDisk(fd, current, calls))
+    if (const int error = io::readFromDisk(folder, archive.name, file, current))
         return refuse(error > 0 ? failed(Failure::ReadFailed, path, error)
                                 : failed(Failure::LengthChanged, path));
     if (!untouchedSince(current, archive))
         return refuse(failed(Failure::Changed, path));
 
     // Space first: filling a hole of a sparse archive needs new blocks, and a disk that has none
-    // must refuse before a byte is written. File systems without the call are written as before.
-    const int reserved =
-        retried([&] { return calls.fallocate(fd, FALLOC_FL_KEEP_SIZE, TableOffset, TableSize); });
-    const int reserveFailure = errno;
-    if (reserved != 0 && (reserveFailure == ENOSPC || reserveFailure == EDQUOT))
-        return refuse(failed(Failure::NoRoom, path, reserveFailure));
+    // must refuse before a byte is written.
+    if (const int error = io::reserve(file))
+        return refuse(failed(Failure::NoRoom, path, error));
 
-    const Transfer written = transferBlock(calls.pwrite, fd, table.data());
+    const Transfer written = transferBlock(io::write, file, table.data());
     if (written.done < TableSize) {
         const Failure f = transferFailure(Failure::WriteFailed, path, written);
         if (written.done == 0)
             return refuse(f);
-        if (transferBlock(calls.pwrite, fd, archive.base.data(), written.done).done == written.done)
+        if (transferBlock(io::write, file, archive.base.data(), written.done).done == written.done)
             return refuse(f, Failure::PutBack);
         archive.attempted = table;
         return refuse(f, Failure::Partly);
@@ -473,15 +280,13 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
     // From here on the block holds the table, or what is left of it if the disk lets it down.
     archive.attempted = table;
 
-    if (retried([&] { return calls.fdatasync(fd); }) != 0) {
-        const int error = errno;
-        // A later Read then shows what the disk holds, not this unsaved edit.
-        dropCachedPages(fd, calls);
+    if (const int error = io::flush(file)) {
+        io::dropCache(file);
         return fail(Failure::FlushFailed, error);
     }
 
     FontTable onDisk;
-    if (const int error = readFromDisk(fd, onDisk, calls))
+    if (const int error = io::readFromDisk(folder, archive.name, file, onDisk))
         return fail(Failure::ReadBackFailed, std::max(error, 0));
     if (onDisk != table)
         return fail(Failure::ReadBackDiffers);
@@ -490,14 +295,12 @@ WriteResult writeBlock(const Folder &folder, Archive &archive, const FontTable &
 
     // Another program may have cut the file short between the checks and the write, which then
     // grew it back; that is never passed over in silence.
-    if (calls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != archive.size)
+    if (io::describe(file, info) != 0 || !info.regular || info.size != archive.size)
         return fail(Failure::LengthChanged);
-    archive.inode = info.st_ino; // where inode numbers are made up, the one it has now
+    archive.file = info.file; // where file numbers are made up, the one it has now
 
-    // Linux releases the descriptor even when close reports EINTR, so it is never retried.
-    const int closed = calls.close(file.release()) == 0 ? 0 : errno;
-    if (closed != 0 && closed != EINTR)
-        return fail(Failure::CloseFailed, closed);
+    if (const int error = io::close(file))
+        return fail(Failure::CloseFailed, error);
     return result;
 }
 

@@ -6,64 +6,43 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/types.h>
-#include <unistd.h>
+#include "fonttable/filecalls.h"
 
 // Reading and writing the font block in place in the game's archive. The archive is the user's
 // only copy of their game data, so it is opened only if it is an existing regular file, never
 // created, grown or truncated, and every failure is reported, as a Failure that each front end
 // words for its users, instead of being ignored. A Save writes only over the font table that the
 // last Read (or Save) left there: the archive must be the same file, of the same length, with the
-// same bytes in the block.
+// same bytes in the block. What is decided here is the same on every system; the system calls
+// behind it are in resourcefile_unix.cpp and resourcefile_win.cpp.
 namespace fonttable
 {
-
-// The system calls the archive goes through. Tests replace single entries to make the disk fail
-// in the ways a real one can.
-struct FileCalls {
-    std::function<int(int dir, const char *name, int flags)> openat = [](int dir, const char *name,
-                                                                         int flags) {
-        return ::openat(dir, name, flags);
-    };
-    std::function<int(int fd, struct stat *info)> fstat = ::fstat;
-    std::function<int(int fd, struct statfs *info)> fstatfs = ::fstatfs;
-    std::function<ssize_t(int fd, void *buffer, size_t count, off_t offset)> pread = ::pread;
-    std::function<ssize_t(int fd, const void *buffer, size_t count, off_t offset)> pwrite =
-        ::pwrite;
-    std::function<int(int fd, int mode, off_t offset, off_t length)> fallocate = ::fallocate;
-    std::function<int(int fd)> fdatasync = ::fdatasync;
-    std::function<int(int fd, off_t offset, off_t length, int advice)> fadvise = ::posix_fadvise;
-    std::function<int(int fd)> close = ::close;
-};
 
 // The folder that holds the archive, taken as bytes so that a name in any encoding works, and
 // held open for the whole run so that the archive is always looked for in that same folder.
 class Folder
 {
 public:
+    // On Windows the path is UTF-8.
     explicit Folder(const QByteArray &path);
     ~Folder();
     Folder(Folder &&other) noexcept;
     Folder &operator=(Folder &&) = delete;
 
-    // The folder the program was started from: where its command, or the link to it that the
-    // user placed, lies; through PATH as the shell found it.
+    // The folder of the program: on Windows the folder of its executable; elsewhere where its
+    // command, or the link to it that the user placed, lies; through PATH as the shell found it.
     static Folder ofProgram(const char *argv0);
 
-    int fd() const { return m_fd; }
+    NativeHandle handle() const { return m_handle; }
     QString display() const { return m_display; } // for messages only
-    int error() const { return m_error; }         // the errno of opening it; 0 when it is open
+    int error() const { return m_error; }         // of opening it; 0 when it is open
     // Whether the folder has been deleted, or moved away from where it was opened, since.
     bool gone() const;
 
 private:
-    int m_fd = -1;
+    NativeHandle m_handle = InvalidHandle;
     QByteArray m_path; // absolute
     QString m_display;
     int m_error = 0;
@@ -77,7 +56,7 @@ struct Failure {
         FolderUnavailable, // the folder itself cannot be opened
         NotFound,
         Spellings,   // more than one spelling of the archive's name; paths lists them
-        NotRegular,  // a folder, device, pipe or socket; mode tells which
+        NotRegular,  // a folder (folder is true), device, pipe or socket
         NotWritable, // Read: asking whether the file could be written failed with error
         OpenFailed,  // writing tells which way it was opened
         CheckFailed, // fstat
@@ -100,6 +79,20 @@ struct Failure {
         CloseFailed,
     };
     // How much of the archive a failed Save changed.
+    // What the system's error means, where the front ends say more than the system's own words.
+    enum Cause {
+        Other,
+        AccessDenied,
+        AdminOnly, // access denied in a folder that only administrators may change
+        ReadOnly,  // the file is marked read-only
+        ReadOnlyMedium,
+        InUse,  // another program has the file open and refuses to share it
+        Leased, // another program holds a lease and is asked to let go first
+        LockedByOther,
+        NoSpace,
+        DriveGone, // the network share or removable drive holding it went away
+        Unsupported,
+    };
     enum Written {
         Nothing, // the archive is as it was
         PutBack, // bytes were written, then the old ones put back
@@ -107,23 +100,24 @@ struct Failure {
     };
 
     What what = None;
-    QString path; // the file, as messages show it
-    int error = 0;
+    QString path;  // the file, as messages show it
+    int error = 0; // the system's error code: errno, or on Windows GetLastError()
+    Cause cause = Other;
     qint64 done = 0, size = 0, expected = 0;
-    mode_t mode = 0;
+    bool folder = false;
     bool writing = false;
     QStringList paths;
     Written written = Nothing;
 };
 
 // Which file a Read found, and what it held: a Save writes only over exactly that. The file is
-// known by its device and inode, except on file systems that make inode numbers up each time a
-// file is looked up (FUSE, FAT, exFAT, SMB): there by its device and length, and on all of them
-// by the block's bytes.
+// known by its device and inode (on Windows its volume and file ID), except on file systems that
+// make inode numbers up each time a file is looked up (FUSE, FAT, exFAT, SMB): there by its device
+// and length, and on all of them by the block's bytes.
 struct Archive {
     QByteArray name; // in the folder; may be another spelling of the archive's name
-    dev_t device = 0;
-    ino_t inode = 0;
+    quint64 device = 0;
+    quint64 file = 0;
     qint64 size = 0;
     FontTable base; // the block as read, or as last saved
     // What a Save that failed part way tried to write: the block may hold a mix of it and base.
@@ -145,6 +139,9 @@ struct WriteResult {
 
 // The path of a file in the folder, as messages show it.
 QString displayPath(const Folder &folder, const QByteArray &name);
+
+// The system's own words for one of its error codes.
+QString systemErrorText(int error);
 
 // Whether a Read asks first that the archive could be written, as it must be for a later Save.
 enum class Access { ToSave, ReadOnly };

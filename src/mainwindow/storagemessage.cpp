@@ -2,9 +2,6 @@
 
 #include <QCoreApplication>
 
-#include <cerrno>
-#include <cstring>
-
 using fonttable::Failure;
 
 namespace
@@ -17,7 +14,33 @@ QString tr(const char *text)
 
 QString systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return fonttable::systemErrorText(code);
+}
+
+// What to do about a refusal whose cause the system's words do not tell.
+QString advice(const Failure &f)
+{
+    switch (f.cause) {
+    case Failure::AdminOnly:
+        return tr("\n\nWindows lets only administrators change files under Program Files. Start "
+                  "Tessora with \"Run as administrator\", or keep the game in a folder of your "
+                  "own.");
+    case Failure::ReadOnly:
+        return tr("\n\nThe file is marked read-only: clear \"Read-only\" in its Properties, then "
+                  "try again.");
+    case Failure::DriveGone:
+        return tr("\n\nThe drive or network share that holds it cannot be reached any more: "
+                  "reconnect it, then try again.");
+    default:
+        return {};
+    }
+}
+
+QString inUse(const QString &path)
+{
+    return tr("%1 is open in another program that does not share it, perhaps the game itself. "
+              "Close the game or the other program, then try again.")
+        .arg(path);
 }
 
 QString readDropsEdits()
@@ -58,23 +81,29 @@ QString what(const Failure &f)
                   "but that one, then choose Read again.")
             .arg(f.paths.join('\n'));
     case Failure::NotRegular:
-        if (S_ISDIR(f.mode))
+        if (f.folder)
             return tr("%1 is a folder, not the game's resource file.").arg(path);
         return tr("%1 is not a regular file (it is a device, a pipe or a socket), so it is not the "
                   "game's resource file.")
             .arg(path);
     case Failure::NotWritable:
-        if (f.error == EACCES || f.error == EPERM || f.error == EROFS)
+        if (f.cause == Failure::InUse)
+            return inUse(path);
+        if (f.cause == Failure::AccessDenied || f.cause == Failure::AdminOnly ||
+            f.cause == Failure::ReadOnly || f.cause == Failure::ReadOnlyMedium)
             return tr("Cannot write to %1: %2.").arg(path, error) +
-                   tr("\n\nTessora needs to write to the file to save your edits.");
-        return tr("Cannot check whether %1 can be written: %2.").arg(path, error);
+                   tr("\n\nTessora needs to write to the file to save your edits.") + advice(f);
+        return tr("Cannot check whether %1 can be written: %2.").arg(path, error) + advice(f);
     case Failure::OpenFailed:
-        if (f.error == EWOULDBLOCK)
+        if (f.cause == Failure::Leased)
             return leased(path);
+        if (f.cause == Failure::InUse)
+            return inUse(path);
         return (f.writing ? tr("Cannot open %1 for writing: %2.") : tr("Cannot open %1: %2."))
-            .arg(path, error);
+                   .arg(path, error) +
+               advice(f);
     case Failure::CheckFailed:
-        return tr("Cannot check %1: %2.").arg(path, error);
+        return tr("Cannot check %1: %2.").arg(path, error) + advice(f);
     case Failure::TooShort:
         return tr("%1 is too short to be the game's resource file: it holds %2 bytes, but the font "
                   "table ends at byte %3.")

@@ -12,10 +12,13 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 
-#include <fcntl.h>
-#include <unistd.h>
+#ifdef Q_OS_WIN
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+#include <winioctl.h>
+#endif
 
 using namespace fonttable;
 
@@ -43,39 +46,53 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: makedemo FOLDER\n");
         return 2;
     }
+#ifdef Q_OS_WIN
+    const Folder folder(QCoreApplication::arguments().value(1).toUtf8());
+#else
     const Folder folder(argv[1]);
+#endif
     const QString path = displayPath(folder, ResourceName);
     // Name filters ignore case: an archive in any spelling counts.
     const QStringList present =
-        QDir(QFile::decodeName(argv[1])).entryList({ResourceName}, QDir::AllEntries | QDir::System);
+        QDir(folder.display()).entryList({ResourceName}, QDir::AllEntries | QDir::System);
     if (!present.isEmpty()) {
-        std::printf("%s is there already; left as it is.\n",
-                    qPrintable(displayPath(folder, QFile::encodeName(present.front()))));
+        std::printf(
+            "%s is there already; left as it is.\n",
+            qPrintable(QDir::toNativeSeparators(QDir(folder.display()).filePath(present.front()))));
         return 0;
     }
 
-    const int fd =
-        ::openat(folder.fd(), ResourceName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    // Sized, then written as Tessora saves, so that the demo is read back like a real archive.
+    const QString file = QDir(folder.display()).filePath(QLatin1String(ResourceName));
+    QFile archive(file);
+    if (!archive.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         std::fprintf(stderr, "makedemo: cannot create %s: %s\n", qPrintable(path),
-                     std::strerror(errno));
+                     qPrintable(archive.errorString()));
         return 1;
     }
-    // Sized, then written as Tessora saves, so that the demo is read back like a real archive.
+#ifdef Q_OS_WIN
+    // Sparse, as on Linux: the 500 MB before the font table take no room on the disk.
+    DWORD returned = 0;
+    ::DeviceIoControl(reinterpret_cast<HANDLE>(_get_osfhandle(archive.handle())), FSCTL_SET_SPARSE,
+                      nullptr, 0, nullptr, 0, &returned, nullptr);
+#else
     // Past a size limit the sizing fails rather than ending the program with the file half made.
     std::signal(SIGXFSZ, SIG_IGN);
-    int error = ::ftruncate(fd, MinimumArchiveSize) == 0 ? 0 : errno;
-    ::close(fd);
-    if (!error) {
+#endif
+    QString error = archive.resize(MinimumArchiveSize) ? QString() : archive.errorString();
+    archive.close();
+    if (error.isEmpty()) {
         ReadResult read = readBlock(folder);
         const Failure failure =
             read.ok() ? writeBlock(folder, read.archive, demoFont()).failure : read.failure;
-        error = failure.what == Failure::None ? 0 : failure.error ? failure.error : EIO;
+        if (failure.what != Failure::None)
+            error = failure.error ? systemErrorText(failure.error)
+                                  : QStringLiteral("the font table did not arrive whole");
     }
-    if (error) {
-        ::unlinkat(folder.fd(), ResourceName, 0);
+    if (!error.isEmpty()) {
+        QFile::remove(file);
         std::fprintf(stderr, "makedemo: cannot write the demo font into %s: %s\n", qPrintable(path),
-                     std::strerror(error));
+                     qPrintable(error));
         return 1;
     }
     std::printf("Created the demo archive %s.\n", qPrintable(path));

@@ -336,7 +336,8 @@ QString write(const QImage &image, const QByteArray &path, const Source &source)
         if (!S_ISREG(there.st_mode))
             return QStringLiteral("is not a regular file (a device, a pipe or a socket): give the "
                                   "name of a PNG file to write");
-        if (source.what && there.st_dev == source.device && there.st_ino == source.inode)
+        if (source.what && quint64(there.st_dev) == source.device &&
+            quint64(there.st_ino) == source.file)
             return QStringLiteral("is %1 itself: give the name of a PNG file to write")
                 .arg(source.what);
         const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -31,8 +31,8 @@ QImage image(const fonttable::FontTable &table);
 
 // The file an image was made from, which writing it must never replace.
 struct Source {
-    dev_t device = 0;
-    ino_t inode = 0;
+    quint64 device = 0;
+    quint64 file = 0;
     const char *what = nullptr; // as named in a refusal, such as "the archive"
 };
 

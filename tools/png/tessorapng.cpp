@@ -68,7 +68,25 @@ int fail(const QByteArray &file, const QString &problem)
 
 QString systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return systemErrorText(code);
+}
+
+// What to do about a refusal whose cause the system's words do not tell; empty otherwise.
+QString advice(const Failure &f)
+{
+    switch (f.cause) {
+    case Failure::AdminOnly:
+        return QStringLiteral("; Windows lets only administrators change files under Program "
+                              "Files: run the command as administrator, or keep the game in a "
+                              "folder of your own");
+    case Failure::ReadOnly:
+        return QStringLiteral("; the file is marked read-only: clear its read-only attribute");
+    case Failure::DriveGone:
+        return QStringLiteral("; the drive or network share that holds it cannot be reached: "
+                              "reconnect it");
+    default:
+        return {};
+    }
 }
 
 // What went wrong with the archive, for the file named before it; after a failed write, what
@@ -93,23 +111,30 @@ QString words(const Failure &f, bool writing)
                    .arg(f.paths.join(", "));
         break;
     case Failure::NotRegular:
-        what = S_ISDIR(f.mode) ? QStringLiteral("is a folder, not the game's archive")
-                               : QStringLiteral("is a device, a pipe or a socket, not the game's "
-                                                "archive");
+        what = f.folder ? QStringLiteral("is a folder, not the game's archive")
+                        : QStringLiteral("is a device, a pipe or a socket, not the game's "
+                                         "archive");
         break;
     case Failure::NotWritable:
-        what = f.error == EACCES || f.error == EPERM || f.error == EROFS
+        what = f.cause == Failure::AccessDenied || f.cause == Failure::ReadOnlyMedium
                    ? QStringLiteral("cannot be written (%1): import writes into the archive; "
                                     "make it writable, or run as its owner")
                          .arg(error)
+               : f.cause == Failure::AdminOnly || f.cause == Failure::ReadOnly
+                   ? QStringLiteral("cannot be written (%1)").arg(error) + advice(f)
                    : QStringLiteral("cannot check whether it can be written: %1").arg(error);
         break;
     case Failure::OpenFailed:
-        what = f.error == EWOULDBLOCK
+        what = f.cause == Failure::Leased
                    ? QStringLiteral("in use by another program, which holds a lease on it: "
                                     "close that program, then %1")
                          .arg(again)
-                   : QStringLiteral("cannot open it: %1").arg(error);
+               : f.cause == Failure::InUse
+                   ? QStringLiteral("open in another program that does not share it, perhaps "
+                                    "the game itself: close the game or the other program, then "
+                                    "%1")
+                         .arg(again)
+                   : QStringLiteral("cannot open it: %1").arg(error) + advice(f);
         break;
     case Failure::CheckFailed:
         what = QStringLiteral("cannot check it: %1").arg(error);
@@ -211,7 +236,7 @@ int exportTable(const QByteArray &archivePath, const QByteArray &png)
         return fail(archivePath, words(read.failure, false));
     if (const QString problem =
             pngfile::write(pngfile::image(read.archive.base), png,
-                           {read.archive.device, read.archive.inode, "the archive"});
+                           {read.archive.device, read.archive.file, "the archive"});
         !problem.isEmpty())
         return fail(png, problem);
     return 0;
@@ -407,7 +432,7 @@ QString readSource(const QByteArray &path, FontTable &table, pngfile::Source &so
     const ArchivePath archive(path);
     const ReadResult read = readBlock(archive.folder, archive.name, Access::ReadOnly);
     table = read.archive.base;
-    source = {read.archive.device, read.archive.inode, "the archive"};
+    source = {read.archive.device, read.archive.file, "the archive"};
     if (read.failure.what == Failure::NotFound)
         return QStringLiteral("no such file: give the path of a font table PNG or of the game's "
                               "san11res.bin");

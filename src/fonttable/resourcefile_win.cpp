@@ -1,0 +1,430 @@
+#include "fonttable/archiveio_p.h"
+
+#include <QDir>
+
+#include <memory>
+#include <string>
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+namespace fonttable
+{
+
+namespace
+{
+
+constexpr unsigned long ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr qint64 Alignment = 4096; // a multiple of every disk's sector size
+
+HANDLE handleOf(const io::File &file)
+{
+    return reinterpret_cast<HANDLE>(file.handle);
+}
+
+// A full path in the form that takes any length: \\?\C:\... or \\?\UNC\server\share\....
+std::wstring longPath(const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(QDir::cleanPath(path));
+    QString prefixed = native.startsWith(QLatin1String("\\\\"))
+                           ? QLatin1String("\\\\?\\UNC\\") + native.mid(2)
+                           : QLatin1String("\\\\?\\") + native;
+    return prefixed.toStdWString();
+}
+
+std::wstring pathIn(const Folder &folder, const QByteArray &name)
+{
+    return longPath(folder.display() + QLatin1Char('\\') + QString::fromUtf8(name));
+}
+
+int lastError()
+{
+    return int(::GetLastError());
+}
+
+io::Info infoOf(const FileIdentity &id)
+{
+    const bool folder = id.attributes & FILE_ATTRIBUTE_DIRECTORY;
+    return {!folder && !(id.attributes & FILE_ATTRIBUTE_DEVICE), folder, id.volume, id.file,
+            id.size};
+}
+
+int openIn(const Folder &folder, const QByteArray &name, unsigned long access, unsigned long share,
+           unsigned long flags, io::File &file)
+{
+    HANDLE h = file.calls.createFile(pathIn(folder, name).c_str(), access, share, flags);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastError();
+    file.handle = reinterpret_cast<NativeHandle>(h);
+    return 0;
+}
+
+// Where only administrators may change files: the folders Windows installs programs in.
+bool underProgramFiles(const QString &path)
+{
+    for (const wchar_t *variable : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+        wchar_t value[MAX_PATH];
+        const DWORD n = ::GetEnvironmentVariableW(variable, value, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            continue;
+        const QString folder = QString::fromWCharArray(value, int(n)) + QLatin1Char('\\');
+        if (QDir::toNativeSeparators(path).startsWith(folder, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// Another Tessora saving the same archive holds this range, far past the end of any file: a lock
+// on the block itself would also keep this program's own second handle from reading the block
+// back from the disk.
+constexpr qint64 WriterLock = (qint64(1) << 62) + TableOffset;
+
+} // namespace
+
+FileCalls::FileCalls()
+    : createFile(
+          [](const wchar_t *path, unsigned long access, unsigned long share, unsigned long flags) {
+              return static_cast<void *>(
+                  ::CreateFileW(path, access, share, nullptr, OPEN_EXISTING, flags, nullptr));
+          }),
+      reopenFile([](void *file, unsigned long access, unsigned long share, unsigned long flags) {
+          return static_cast<void *>(::ReOpenFile(file, access, share, flags));
+      }),
+      identify([](void *file, FileIdentity *identity) {
+          BY_HANDLE_FILE_INFORMATION info;
+          if (!::GetFileInformationByHandle(file, &info))
+              return 0;
+          identity->attributes = info.dwFileAttributes;
+          identity->volume = info.dwVolumeSerialNumber;
+          identity->file = quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+          identity->size = qint64(quint64(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+          identity->links = info.nNumberOfLinks;
+          return 1;
+      }),
+      readFile(
+          [](void *file, void *buffer, unsigned long count, unsigned long *done, qint64 offset) {
+              OVERLAPPED at = {};
+              at.Offset = DWORD(offset);
+              at.OffsetHigh = DWORD(quint64(offset) >> 32);
+              return int(::ReadFile(file, buffer, count, done, &at));
+          }),
+      writeFile([](void *file, const void *buffer, unsigned long count, unsigned long *done,
+                   qint64 offset) {
+          OVERLAPPED at = {};
+          at.Offset = DWORD(offset);
+          at.OffsetHigh = DWORD(quint64(offset) >> 32);
+          return int(::WriteFile(file, buffer, count, done, &at));
+      }),
+      lockFile([](void *file, unsigned long flags, qint64 offset, qint64 length) {
+          OVERLAPPED at = {};
+          at.Offset = DWORD(offset);
+          at.OffsetHigh = DWORD(quint64(offset) >> 32);
+          return int(
+              ::LockFileEx(file, flags, 0, DWORD(length), DWORD(quint64(length) >> 32), &at));
+      }),
+      unlockFile([](void *file, qint64 offset, qint64 length) {
+          OVERLAPPED at = {};
+          at.Offset = DWORD(offset);
+          at.OffsetHigh = DWORD(quint64(offset) >> 32);
+          return int(::UnlockFileEx(file, 0, DWORD(length), DWORD(quint64(length) >> 32), &at));
+      }),
+      flushFileBuffers([](void *file) { return int(::FlushFileBuffers(file)); }),
+      closeHandle([](void *file) { return int(::CloseHandle(file)); })
+{
+}
+
+io::File::~File()
+{
+    if (handle != InvalidHandle)
+        calls.closeHandle(handleOf(*this));
+}
+
+bool io::notFound(int error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+Failure::Cause io::causeOf(int error, const QString &path)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED: {
+        const DWORD attributes = ::GetFileAttributesW(longPath(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Failure::ReadOnly;
+        return underProgramFiles(path) ? Failure::AdminOnly : Failure::AccessDenied;
+    }
+    case ERROR_SHARING_VIOLATION:
+        return Failure::InUse;
+    case ERROR_LOCK_VIOLATION:
+        return Failure::LockedByOther;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return Failure::NoSpace;
+    case ERROR_WRITE_PROTECT:
+        return Failure::ReadOnlyMedium;
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_DEVICE_REMOVED:
+        return Failure::DriveGone;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return Failure::Unsupported;
+    }
+    return Failure::Other;
+}
+
+QString systemErrorText(int error)
+{
+    wchar_t *text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, DWORD(error), 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    QString words = n ? QString::fromWCharArray(text, int(n)).trimmed() : QString();
+    ::LocalFree(text);
+    while (words.endsWith(QLatin1Char('.')))
+        words.chop(1);
+    return words.isEmpty() ? QStringLiteral("error %1").arg(error) : words;
+}
+
+// A file marked read-only, or that the user may not change, is refused here; one that another
+// program holds open without sharing is not: Save says so when it meets it.
+int io::checkWritable(const FileCalls &calls, const Folder &folder, const QByteArray &name)
+{
+    const std::wstring path = pathIn(folder, name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return lastError();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return 0;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return ERROR_ACCESS_DENIED;
+    HANDLE h = calls.createFile(path.c_str(), FILE_WRITE_DATA, ShareAll, 0);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastError() == ERROR_SHARING_VIOLATION ? 0 : lastError();
+    calls.closeHandle(h);
+    return 0;
+}
+
+// Backup semantics open a folder too, so that it is told apart from a file.
+int io::openForReading(const Folder &folder, const QByteArray &name, File &file)
+{
+    return openIn(folder, name, GENERIC_READ, ShareAll, FILE_FLAG_BACKUP_SEMANTICS, file);
+}
+
+// Not shared for deleting: an updater cannot replace the archive under a Save.
+int io::openForWriting(const Folder &folder, const QByteArray &name, File &file)
+{
+    return openIn(folder, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  FILE_ATTRIBUTE_NORMAL, file);
+}
+
+int io::describe(const File &file, Info &info)
+{
+    FileIdentity id;
+    if (!file.calls.identify(handleOf(file), &id))
+        return lastError();
+    info = infoOf(id);
+    return 0;
+}
+
+int io::lookUp(const Folder &folder, const QByteArray &name, Info &info)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(pathIn(folder, name).c_str(), GetFileExInfoStandard, &data))
+        return lastError();
+    FileIdentity id;
+    id.attributes = data.dwFileAttributes;
+    id.size = qint64(quint64(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    info = infoOf(id);
+    return 0;
+}
+
+// A file system without stable file IDs reports 0; there the length and the block's bytes tell.
+bool io::sameFile(const File &, const Info &info, const Archive &archive)
+{
+    return info.device == archive.device &&
+           (info.file == archive.file || info.file == 0 || archive.file == 0);
+}
+
+qint64 io::read(const File &file, void *buffer, qint64 count, qint64 offset, int &error)
+{
+    unsigned long done = 0;
+    const unsigned long chunk = unsigned long(std::min<qint64>(count, 1 << 30));
+    if (file.calls.readFile(handleOf(file), buffer, chunk, &done, offset)) {
+        error = 0;
+        return qint64(done);
+    }
+    error = lastError();
+    return error == ERROR_HANDLE_EOF ? (error = 0, 0) : -1;
+}
+
+qint64 io::write(const File &file, const void *buffer, qint64 count, qint64 offset, int &error)
+{
+    unsigned long done = 0;
+    const unsigned long chunk = unsigned long(std::min<qint64>(count, 1 << 30));
+    if (file.calls.writeFile(handleOf(file), buffer, chunk, &done, offset)) {
+        error = 0;
+        return qint64(done);
+    }
+    error = lastError();
+    return -1;
+}
+
+// Windows allocates a sparse file's clusters as it writes them: a full disk fails the write,
+// whose bytes are then put back, or the flush, which is reported.
+int io::reserve(const File &)
+{
+    return 0;
+}
+
+// Windows' locks are binding: a program holding one on the block would make this Save fail part
+// way, so it is asked for at once, and let go again for the reads through a second handle.
+int io::lock(const File &file)
+{
+    constexpr unsigned long Now = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    HANDLE h = handleOf(file);
+    if (!file.calls.lockFile(h, Now, WriterLock, TableSize))
+        return lastError();
+    if (!file.calls.lockFile(h, Now, TableOffset, TableSize))
+        return lastError();
+    file.calls.unlockFile(h, TableOffset, TableSize);
+    return 0;
+}
+
+void io::dropCache(const File &)
+{
+}
+
+// Through a second handle that bypasses the cache, reading whole sectors into an aligned buffer.
+int io::readFromDisk(const Folder &folder, const QByteArray &name, const File &file,
+                     FontTable &table)
+{
+    constexpr unsigned long Direct = FILE_FLAG_NO_BUFFERING;
+    File direct(file.calls);
+    HANDLE h = file.calls.reopenFile(handleOf(file), GENERIC_READ, ShareAll, Direct);
+    if (h == INVALID_HANDLE_VALUE)
+        h = file.calls.createFile(pathIn(folder, name).c_str(), GENERIC_READ, ShareAll, Direct);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastError();
+    direct.handle = reinterpret_cast<NativeHandle>(h);
+    const qint64 start = TableOffset / Alignment * Alignment;
+    const qint64 length = (MinimumArchiveSize - start + Alignment - 1) / Alignment * Alignment;
+    const std::unique_ptr<void, decltype([](void *p) { ::VirtualFree(p, 0, MEM_RELEASE); })> buffer(
+        ::VirtualAlloc(nullptr, SIZE_T(length), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!buffer)
+        return lastError();
+    char *bytes = static_cast<char *>(buffer.get());
+    // The archive may end inside the last sector: a short read there is enough.
+    for (qint64 done = 0; done < MinimumArchiveSize - start;) {
+        int error = 0;
+        const qint64 n = read(direct, bytes + done, length - done, start + done, error);
+        if (n <= 0)
+            return n < 0 ? error : -1;
+        done += n;
+    }
+    std::memcpy(table.data(), bytes + (TableOffset - start), TableSize);
+    return 0;
+}
+
+int io::flush(const File &file)
+{
+    return file.calls.flushFileBuffers(handleOf(file)) ? 0 : lastError();
+}
+
+int io::close(File &file)
+{
+    HANDLE h = reinterpret_cast<HANDLE>(std::exchange(file.handle, InvalidHandle));
+    return file.calls.closeHandle(h) ? 0 : lastError();
+}
+
+// Windows' file systems ignore case: the archive's name finds every spelling.
+QList<QByteArray> io::otherSpellings(const Folder &)
+{
+    return {};
+}
+
+QString io::linkTarget(const Folder &, const QByteArray &)
+{
+    return {};
+}
+
+Folder::Folder(const QByteArray &path)
+{
+    QString absolute =
+        QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(QString::fromUtf8(path)));
+    m_path = absolute.toUtf8();
+    m_display = QDir::toNativeSeparators(absolute);
+    // Held open, shared for everything, so that a folder moved or deleted since is noticed.
+    HANDLE h = ::CreateFileW(longPath(absolute).c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h, &info) &&
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::CloseHandle(h);
+        ::SetLastError(ERROR_DIRECTORY);
+        h = INVALID_HANDLE_VALUE;
+    }
+    m_error = h == INVALID_HANDLE_VALUE ? lastError() : 0;
+    m_handle = reinterpret_cast<NativeHandle>(h);
+}
+
+bool Folder::gone() const
+{
+    if (m_handle == InvalidHandle)
+        return false;
+    BY_HANDLE_FILE_INFORMATION opened, there;
+    HANDLE now =
+        ::CreateFileW(longPath(QString::fromUtf8(m_path)).c_str(), FILE_READ_ATTRIBUTES, ShareAll,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool same = now != INVALID_HANDLE_VALUE &&
+                      ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(m_handle), &opened) &&
+                      ::GetFileInformationByHandle(now, &there) &&
+                      opened.dwVolumeSerialNumber == there.dwVolumeSerialNumber &&
+                      opened.nFileIndexHigh == there.nFileIndexHigh &&
+                      opened.nFileIndexLow == there.nFileIndexLow;
+    if (now != INVALID_HANDLE_VALUE)
+        ::CloseHandle(now);
+    return !same;
+}
+
+Folder::~Folder()
+{
+    if (m_handle != InvalidHandle)
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+}
+
+Folder::Folder(Folder &&other) noexcept
+    : m_handle(std::exchange(other.m_handle, InvalidHandle)), m_path(std::move(other.m_path)),
+      m_display(std::move(other.m_display)), m_error(other.m_error)
+{
+}
+
+Folder Folder::ofProgram(const char *)
+{
+    std::wstring exe(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
+        if (n < exe.size()) {
+            exe.resize(n);
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    QString path = QString::fromStdWString(exe);
+    if (path.startsWith(QLatin1String("\\\\?\\UNC\\")))
+        path = QLatin1String("\\\\") + path.mid(8);
+    else if (path.startsWith(QLatin1String("\\\\?\\")))
+        path = path.mid(4);
+    return Folder(path.left(std::max<qsizetype>(0, path.lastIndexOf(QLatin1Char('\\')))).toUtf8());
+}
+
+} // namespace fonttable
