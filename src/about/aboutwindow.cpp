@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifndef Q_OS_WIN
 #include <xcb/xcb.h>
+#endif
 
 AboutWindow::AboutWindow()
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,6 +71,7 @@ AboutWindow::AboutWindow()
 // EWMH conventions asks for the state, set before the window is first mapped.
 void AboutWindow::keepOutOfTaskBar()
 {
+#ifndef Q_OS_WIN
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
     if (!connection)
@@ -85,6 +88,7 @@ void AboutWindow::keepOutOfTaskBar()
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, xcb_window_t(winId()),
                         atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
     xcb_flush(connection);
+#endif
 }
 
 QString AboutWindow::usageNote()

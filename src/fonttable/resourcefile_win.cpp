@@ -6,7 +6,7 @@
 #include <string>
 
 #define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
+
 #include <windows.h>
 
 namespace fonttable
@@ -258,7 +258,7 @@ bool io::sameFile(const File &, const Info &info, const Archive &archive)
 qint64 io::read(const File &file, void *buffer, qint64 count, qint64 offset, int &error)
 {
     unsigned long done = 0;
-    const unsigned long chunk = unsigned long(std::min<qint64>(count, 1 << 30));
+    const unsigned long chunk = static_cast<unsigned long>(std::min<qint64>(count, 1 << 30));
     if (file.calls.readFile(handleOf(file), buffer, chunk, &done, offset)) {
         error = 0;
         return qint64(done);
@@ -270,7 +270,7 @@ qint64 io::read(const File &file, void *buffer, qint64 count, qint64 offset, int
 qint64 io::write(const File &file, const void *buffer, qint64 count, qint64 offset, int &error)
 {
     unsigned long done = 0;
-    const unsigned long chunk = unsigned long(std::min<qint64>(count, 1 << 30));
+    const unsigned long chunk = static_cast<unsigned long>(std::min<qint64>(count, 1 << 30));
     if (file.calls.writeFile(handleOf(file), buffer, chunk, &done, offset)) {
         error = 0;
         return qint64(done);

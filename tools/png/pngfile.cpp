@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QRandomGenerator>
 
 #include <array>
 #include <cerrno>
@@ -12,10 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace fonttable;
 
@@ -311,11 +307,12 @@ QString decode(std::FILE *file, FontTable &table)
     return problem;
 }
 
-bool isPng(int fd)
+bool isPng(std::FILE *file)
 {
-    char head[8] = {};
-    return ::read(fd, head, 8) == 8 &&
-           png_sig_cmp(reinterpret_cast<png_const_bytep>(head), 0, 8) == 0;
+    png_byte head[8] = {};
+    const bool png = std::fread(head, 1, 8, file) == 8 && png_sig_cmp(head, 0, 8) == 0;
+    std::rewind(file);
+    return png;
 }
 
 QImage image(const FontTable &table)
@@ -326,89 +323,10 @@ QImage image(const FontTable &table)
 
 QString write(const QImage &image, const QByteArray &path, const Source &source)
 {
-    struct stat there;
-    QByteArray target = path;
-    std::optional<mode_t> mode; // an existing file's, kept
-    struct stat owner = {};
-    if (::stat(path.constData(), &there) == 0) {
-        if (S_ISDIR(there.st_mode))
-            return QStringLiteral("is a folder: give the name of a PNG file to write");
-        if (!S_ISREG(there.st_mode))
-            return QStringLiteral("is not a regular file (a device, a pipe or a socket): give the "
-                                  "name of a PNG file to write");
-        if (source.what && quint64(there.st_dev) == source.device &&
-            quint64(there.st_ino) == source.file)
-            return QStringLiteral("is %1 itself: give the name of a PNG file to write")
-                .arg(source.what);
-        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0)
-            return QStringLiteral("cannot read it (%1), so it is left as it is: give the name of "
-                                  "a new file, or of a PNG image you may replace")
-                .arg(QString::fromLocal8Bit(std::strerror(errno)));
-        const bool png = isPng(fd);
-        ::close(fd);
-        if (png && ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
-            return QStringLiteral("is write-protected, so it is left as it is: make it writable, "
-                                  "or give the name of a new file");
-        if (!png)
-            return QStringLiteral("exists and is not a PNG image, so it is left as it is: give "
-                                  "the name of a new file, or of a PNG image to replace");
-        // Replaced where it lies, when the name is a link to it.
-        char *resolved = ::realpath(path.constData(), nullptr);
-        target = resolved ? QByteArray(resolved) : path;
-        std::free(resolved);
-        mode = there.st_mode & 07777;
-        owner = there;
-    } else if (errno != ENOENT) {
-        return QStringLiteral("cannot look at it (%1): check the path")
-            .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    } else if (::lstat(path.constData(), &there) == 0) {
-        return QStringLiteral("is a link to a file that does not exist: give the name of a new "
-                              "file, or of a PNG image to replace");
-    }
-
     QBuffer encoded;
     if (!encoded.open(QIODevice::WriteOnly) || !image.save(&encoded, "png"))
         return QStringLiteral("cannot encode the image");
-    const QByteArray bytes = encoded.data();
-
-    // Written beside the target under another name, then put in its place: whole or not at all.
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray temporary = target.left(slash + 1) + ".tessora-png-" +
-                                 QByteArray::number(QRandomGenerator::system()->generate(), 16);
-    auto cannot = [](int error) {
-        return QStringLiteral("cannot write it (%1): check the folder and the disk, or give "
-                              "another name")
-            .arg(QString::fromLocal8Bit(std::strerror(error)));
-    };
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return cannot(errno);
-    qsizetype done = 0;
-    errno = 0;
-    for (ssize_t n = 1; done < bytes.size() && n > 0; done += std::max<ssize_t>(n, 0))
-        n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-    // A write that moved nothing without an error means the disk or a limit is full.
-    const int error = done < bytes.size() && errno == 0 ? ENOSPC : errno;
-    // As root, a replaced image keeps its owner.
-    const bool written =
-        done == bytes.size() &&
-        (!mode || (::fchmod(fd, *mode) == 0 &&
-                   (::geteuid() != 0 || ::fchown(fd, owner.st_uid, owner.st_gid) == 0))) &&
-        ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
-        const int failure = written ? errno : error;
-        ::unlink(temporary.constData());
-        return cannot(failure);
-    }
-    // The new name lasts through a crash only once the folder is on the disk too.
-    const QByteArray folderPath = slash > 0 ? target.left(slash) : slash == 0 ? "/" : ".";
-    if (const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return {};
+    return replaceWith(encoded.data(), path, source);
 }
 
 } // namespace pngfile

@@ -8,8 +8,6 @@
 
 #include <cstdio>
 
-#include <sys/types.h>
-
 // The font table as a PNG file: 128 x 96 pixels, pixel (x, y) the byte 128 * y + x + 1. Files
 // are named by paths taken as bytes, so that a name in any encoding is the file meant.
 namespace pngfile
@@ -23,8 +21,8 @@ inline constexpr int Height = fonttable::GlyphRows * fonttable::GlyphHeight;
 // or an empty string.
 QString decode(std::FILE *file, fonttable::FontTable &table);
 
-// Whether the open file starts as a PNG image does; reads its first 8 bytes.
-bool isPng(int fd);
+// Whether the open file starts as a PNG image does; reads its first 8 bytes, then goes back.
+bool isPng(std::FILE *file);
 
 // The table as an 8-bit grayscale image, byte for byte.
 QImage image(const fonttable::FontTable &table);
@@ -40,5 +38,19 @@ struct Source {
 // existing PNG image; anything else at that path is refused and left as it is, and so is the
 // source.
 QString write(const QImage &image, const QByteArray &path, const Source &source = {});
+
+// The system's part, in pngfile_unix.cpp and pngfile_win.cpp. Paths are bytes, on Windows UTF-8.
+
+// A regular file opened for reading, never waiting on a pipe or a device, and which file it is;
+// or why it cannot be read, with file null.
+struct Opened {
+    std::FILE *file = nullptr;
+    Source identity;
+    QString problem;
+};
+Opened openForReading(const QByteArray &path);
+
+// The encoded bytes written whole into a file beside the path, which then takes the path's place.
+QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Source &source);
 
 } // namespace pngfile

@@ -15,6 +15,13 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#define WIN32_LEAN_AND_MEAN
+#include <shellapi.h>
+#include <windows.h>
+#endif
 
 using namespace fonttable;
 
@@ -58,11 +65,31 @@ int usage(const QByteArray &problem = {})
     return 2;
 }
 
+// Arguments arrive as bytes, on Windows taken from the wide command line as UTF-8; what is
+// printed goes out in the same encoding.
+QString fromArgument(const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return QString::fromLocal8Bit(bytes);
+#endif
+}
+
+QByteArray toOutput(const QString &text)
+{
+#ifdef Q_OS_WIN
+    return text.toUtf8();
+#else
+    return text.toLocal8Bit();
+#endif
+}
+
 // One line on standard error, naming the file and the problem.
 int fail(const QByteArray &file, const QString &problem)
 {
     std::fprintf(stderr, "tessora-png: %s: %s\n", file.constData(),
-                 problem.simplified().toLocal8Bit().constData());
+                 toOutput(problem.simplified()).constData());
     return 1;
 }
 
@@ -216,14 +243,24 @@ QString words(const Failure &f, bool writing)
                       .arg(again);
 }
 
+// Where the last folder of a path ends.
+qsizetype separator(const QByteArray &path)
+{
+#ifdef Q_OS_WIN
+    return std::max({path.lastIndexOf('/'), path.lastIndexOf('\\'), path.lastIndexOf(':')});
+#else
+    return path.lastIndexOf('/');
+#endif
+}
+
 // The archive's folder and its name in it, as bytes: a path in any encoding works.
 struct ArchivePath {
     Folder folder;
     QByteArray name;
 
     explicit ArchivePath(const QByteArray &path)
-        : folder(path.contains('/') ? path.left(path.lastIndexOf('/') + 1) : QByteArray(".")),
-          name(path.mid(path.lastIndexOf('/') + 1))
+        : folder(separator(path) >= 0 ? path.left(separator(path) + 1) : QByteArray(".")),
+          name(path.mid(separator(path) + 1))
     {
     }
 };
@@ -244,27 +281,22 @@ int exportTable(const QByteArray &archivePath, const QByteArray &png)
 
 // The font table in a PNG image, and the image file's identity. Never waits on a pipe or a
 // device: only a regular file is read.
-QString readPng(const QByteArray &png, FontTable &table, struct stat &info)
+QString readPng(const QByteArray &png, FontTable &table, pngfile::Source &identity)
 {
-    const int fd = ::open(png.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return systemError(error);
-    }
-    std::FILE *file = S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
-    const QString problem = file ? pngfile::decode(file, table)
-                                 : QStringLiteral("is not a regular file, so not a PNG image");
-    file ? std::fclose(file) : ::close(fd);
+    const pngfile::Opened opened = pngfile::openForReading(png);
+    identity = opened.identity;
+    if (!opened.file)
+        return opened.problem;
+    const QString problem = pngfile::decode(opened.file, table);
+    std::fclose(opened.file);
     return problem;
 }
 
 int importTable(const QByteArray &png, const QByteArray &archivePath)
 {
     FontTable table;
-    struct stat info;
-    if (const QString problem = readPng(png, table, info); !problem.isEmpty())
+    pngfile::Source identity;
+    if (const QString problem = readPng(png, table, identity); !problem.isEmpty())
         return fail(png, problem);
 
     const ArchivePath archive(archivePath);
@@ -384,7 +416,7 @@ int render(const Arguments &arguments)
     char program[] = "tessora-png", *argv[] = {program, nullptr};
     const QGuiApplication app(argc, argv);
     QFont font;
-    font.setFamilies({QString::fromLocal8Bit(family)});
+    font.setFamilies({fromArgument(family)});
     font.setPixelSize(*size);
     font.setWeight(QFont::Weight(*bold));
     font.setStyleStrategy(arguments.options.contains("--no-antialias") ? QFont::NoAntialias
@@ -408,7 +440,7 @@ int render(const Arguments &arguments)
         for (const char32_t character : missing.toUcs4())
             names += name(character);
         std::fprintf(stderr, "tessora-png: %s has no %s, so Qt drew %s from another font\n",
-                     family.constData(), names.join(' ').toLocal8Bit().constData(),
+                     family.constData(), toOutput(names.join(' ')).constData(),
                      names.size() == 1 ? "it" : "those");
     }
     return 0;
@@ -418,17 +450,17 @@ int render(const Arguments &arguments)
 // file it came from, which the preview must not replace.
 QString readSource(const QByteArray &path, FontTable &table, pngfile::Source &source)
 {
-    struct stat info = {};
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    const bool png =
-        fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && pngfile::isPng(fd);
-    if (fd >= 0)
-        ::close(fd);
+    const pngfile::Opened opened = pngfile::openForReading(path);
+    const bool png = opened.file && pngfile::isPng(opened.file);
     if (png) {
-        const QString problem = readPng(path, table, info);
-        source = {info.st_dev, info.st_ino, "the font image"};
+        const QString problem = pngfile::decode(opened.file, table);
+        std::fclose(opened.file);
+        source = opened.identity;
+        source.what = "the font image";
         return problem;
     }
+    if (opened.file)
+        std::fclose(opened.file);
     const ArchivePath archive(path);
     const ReadResult read = readBlock(archive.folder, archive.name, Access::ReadOnly);
     table = read.archive.base;
@@ -449,14 +481,14 @@ int preview(const Arguments &arguments)
         return usage("--scale must be a whole number from 1 to 32");
     QList<QList<int>> lines; // glyphs
     qsizetype longest = 0;
-    for (const QString &line : QString::fromLocal8Bit(arguments.operands[1]).split('\n')) {
+    for (const QString &line : fromArgument(arguments.operands[1]).split('\n')) {
         lines.emplaceBack();
         for (const char32_t character : line.toUcs4()) {
             if (!glyphOf(character)) {
                 std::fprintf(stderr,
                              "tessora-png: %s in the text is none of the font table's characters "
                              "(the space to ~, and \u2302 for the last glyph): leave it out\n",
-                             name(character).toLocal8Bit().constData());
+                             toOutput(name(character)).constData());
                 return 1;
             }
             lines.back().append(glyphOf(character));
@@ -493,7 +525,7 @@ int preview(const Arguments &arguments)
 
 } // namespace
 
-int main(int argc, char *argv[])
+int run(int argc, char *argv[])
 {
     const QByteArray command = argc > 1 ? argv[1] : "";
     if (argc == 2 && (command == "--help" || command == "-h"))
@@ -514,3 +546,26 @@ int main(int argc, char *argv[])
         return usage(arguments.problem);
     return command == "render" ? render(arguments) : preview(arguments);
 }
+
+#ifdef Q_OS_WIN
+int main()
+{
+    int argc = 0;
+    wchar_t **wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.push_back(QString::fromWCharArray(wide[i]).toUtf8());
+    ::LocalFree(wide);
+    std::vector<char *> argv;
+    for (QByteArray &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::SetConsoleOutputCP(CP_UTF8);
+    return run(argc, argv.data());
+}
+#else
+int main(int argc, char *argv[])
+{
+    return run(argc, argv);
+}
+#endif
