@@ -220,9 +220,14 @@ int io::openForReading(const Folder &folder, const QByteArray &name, File &file)
     return openIn(folder, name, GENERIC_READ, ShareAll, FILE_FLAG_BACKUP_SEMANTICS, file);
 }
 
-// Not shared for deleting: an updater cannot replace the archive under a Save.
+// Not shared for deleting: an updater cannot replace the archive under a Save. The read-only
+// attribute is asked first, as Windows would refuse the open, so that it is told apart from
+// other denials.
 int io::openForWriting(const Folder &folder, const QByteArray &name, File &file)
 {
+    const DWORD attributes = ::GetFileAttributesW(pathIn(folder, name).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
     return openIn(folder, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   FILE_ATTRIBUTE_NORMAL, file);
 }
@@ -313,8 +318,15 @@ int io::readFromDisk(const Folder &folder, const QByteArray &name, const File &f
     HANDLE h = file.calls.reopenFile(handleOf(file), GENERIC_READ, ShareAll, Direct);
     if (h == INVALID_HANDLE_VALUE)
         h = file.calls.createFile(pathIn(folder, name).c_str(), GENERIC_READ, ShareAll, Direct);
-    if (h == INVALID_HANDLE_VALUE)
-        return lastError();
+    // Where the file system refuses that (some network redirectors do), through the open handle:
+    // Windows keeps one cache for every handle of a local file.
+    if (h == INVALID_HANDLE_VALUE) {
+        qint64 done = 0;
+        int error = 0;
+        for (qint64 n = 1; done < TableSize && n > 0; done += std::max<qint64>(n, 0))
+            n = read(file, table.data() + done, TableSize - done, TableOffset + done, error);
+        return done == TableSize ? 0 : error ? error : -1;
+    }
     direct.handle = reinterpret_cast<NativeHandle>(h);
     const qint64 start = TableOffset / Alignment * Alignment;
     const qint64 length = (MinimumArchiveSize - start + Alignment - 1) / Alignment * Alignment;

@@ -19,8 +19,9 @@
 
 #ifdef Q_OS_WIN
 #define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #endif
 
 using namespace fonttable;

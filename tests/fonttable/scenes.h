@@ -1,0 +1,193 @@
+#pragma once
+
+// What becomes of the archive between a Read and the command under test: another program moves,
+// changes, locks or holds it.
+
+#include "fonttable/fonttable.h"
+#include "support/support.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTest>
+
+#include <functional>
+
+#ifdef Q_OS_WIN
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <shellapi.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace testsupport
+{
+
+#ifdef Q_OS_WIN
+
+inline std::wstring wide(const QByteArray &path)
+{
+    return QString::fromUtf8(path).toStdWString();
+}
+
+// Locks the block of the file named last on the command line from another process, says so, and
+// keeps the lock until its input ends.
+inline int holdLock()
+{
+    int argc = 0;
+    wchar_t **argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    HANDLE file =
+        ::CreateFileW(argv[argc - 1], GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    OVERLAPPED at = {};
+    at.Offset = DWORD(fonttable::TableOffset);
+    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                      fonttable::TableSize, 0, &at))
+        return 1;
+    std::puts("locked");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+struct Scene {
+    const QString file;
+    const QByteArray path;
+    bool ok = true;
+    HANDLE other = INVALID_HANDLE_VALUE;
+    QProcess holder;
+    QByteArray programFiles = qgetenv("ProgramFiles");
+
+    Scene(const QString &file, const QByteArray &dir, const QByteArray &path,
+          const std::function<void(const QByteArray &)> &create)
+        : file(file), path(path)
+    {
+        if (file == "removed" || file == "folder")
+            ok = ::DeleteFileW(wide(path).c_str());
+        if (file == "folder")
+            ok = ok && ::CreateDirectoryW(wide(path).c_str(), nullptr);
+        if (file == "replaced") { // as an updater does it
+            create(dir + "/new");
+            ok = ::MoveFileExW(wide(dir + "/new").c_str(), wide(path).c_str(),
+                               MOVEFILE_REPLACE_EXISTING);
+        }
+        auto resize = [&](qint64 size) {
+            HANDLE h = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+            FILE_END_OF_FILE_INFO end = {};
+            end.EndOfFile.QuadPart = size;
+            ok = ::SetFileInformationByHandle(h, FileEndOfFileInfo, &end, sizeof end);
+            ::CloseHandle(h);
+        };
+        if (file == "short")
+            resize(fonttable::MinimumArchiveSize - 1);
+        if (file == "grown")
+            resize(fonttable::MinimumArchiveSize + 5001);
+        if (file == "read-only")
+            ok = ::SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
+        if (file == "program files") // the folder that holds the test's folder, as Windows' own
+            qputenv("ProgramFiles",
+                    QString::fromUtf8(dir.left(dir.lastIndexOf('/'))).replace('/', '\\').toUtf8());
+    }
+
+    void hold()
+    {
+        const bool locked = file == "locked" || file == "read-locked";
+        if (locked || file == "unshared") // the game may open it so, sharing it only with readers
+            other = ::CreateFileW(wide(path).c_str(), GENERIC_READ | (locked ? GENERIC_WRITE : 0),
+                                  FILE_SHARE_READ | (locked ? FILE_SHARE_WRITE : 0), nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ok = ok && (other != INVALID_HANDLE_VALUE || !(locked || file == "unshared"));
+        OVERLAPPED at = {};
+        at.Offset = DWORD(fonttable::TableOffset);
+        if (locked)
+            ok = ok && ::LockFileEx(other, file == "locked" ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0,
+                                    fonttable::TableSize, 0, &at);
+        if (file == "changed")
+            ok = ok && writeAt(path, fonttable::TableOffset + fonttable::TableSize - 1, "!");
+        if (file == "locked elsewhere") {
+            holder.start(QCoreApplication::applicationFilePath(),
+                         {"--lock-block", QString::fromUtf8(path)});
+            ok = holder.waitForReadyRead(30'000) && holder.readAll().startsWith("locked");
+        }
+    }
+
+    void end()
+    {
+        if (other != INVALID_HANDLE_VALUE)
+            ::CloseHandle(std::exchange(other, INVALID_HANDLE_VALUE));
+        if (holder.state() != QProcess::NotRunning) {
+            holder.closeWriteChannel();
+            holder.waitForFinished(30'000);
+        }
+        if (file == "read-only")
+            ::SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        qputenv("ProgramFiles", programFiles);
+    }
+};
+
+#else
+
+struct Scene {
+    const QString file;
+    const QByteArray path;
+    bool ok = true;
+    int other = -1, leased = -1;
+
+    Scene(const QString &file, const QByteArray &dir, const QByteArray &path,
+          const std::function<void(const QByteArray &)> &create)
+        : file(file), path(path)
+    {
+        const bool gone = file == "removed" || file == "folder" || file == "fifo" ||
+                          file == "dangling" || file == "deleted";
+        ok = !gone || ::unlink(path) == 0;
+        ok = ok && (file != "dangling" || ::symlink("/nowhere/san11res.bin", path) == 0);
+        // Deleted, and made anew at the same place.
+        ok = ok && (file != "deleted" || (::rmdir(dir) == 0 && ::mkdir(dir, 0755) == 0));
+        if (file == "deleted")
+            create(path);
+        ok = ok && (file != "folder" || ::mkdir(path, 0755) == 0);
+        ok = ok && (file != "fifo" || ::mkfifo(path, 0644) == 0);
+        if (file == "replaced") // as an updater does it
+            create(dir + "/new");
+        ok = ok && (file != "replaced" || ::rename(dir + "/new", path) == 0);
+        ok = ok && (file != "short" || ::truncate(path, fonttable::MinimumArchiveSize - 1) == 0);
+        ok = ok && (file != "grown" || ::truncate(path, fonttable::MinimumArchiveSize + 5001) == 0);
+        ok = ok && (file != "read-only" || ::chmod(path, 0444) == 0);
+    }
+
+    void hold()
+    {
+        std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file
+        const bool locked = file.endsWith("locked");
+        other = file == "changed" || locked ? ::open(path, O_RDWR) : -1;
+        const qint64 last = fonttable::TableOffset + fonttable::TableSize - 1;
+        ok = ok && (file != "changed" || ::pwrite(other, "!", 1, last) == 1);
+        struct flock lock = {short(file == "locked" ? F_WRLCK : F_RDLCK), SEEK_SET,
+                             fonttable::TableOffset, fonttable::TableSize, 0};
+        ok = ok && (!locked || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
+        leased = file == "leased" ? ::open(path, O_RDONLY) : -1;
+        ok = ok && (file != "leased" || ::fcntl(leased, F_SETLEASE, F_RDLCK) == 0);
+        const rlimit limited = {1 << 20, RLIM_INFINITY};
+        ok = ok && (file != "limited" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    }
+
+    void end()
+    {
+        const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        ::close(other);
+        ::close(leased);
+    }
+};
+
+#endif
+
+} // namespace testsupport
