@@ -39,8 +39,10 @@ FontTable demoFont()
 
 int main(int argc, char *argv[])
 {
+#ifndef Q_OS_WIN // where Windows' own platform draws without a window
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: makedemo FOLDER\n");

@@ -20,9 +20,11 @@ namespace
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Absolute, with Windows' separators, as every call takes it.
 std::wstring wide(const QByteArray &path)
 {
-    return QString::fromUtf8(path).toStdWString();
+    return QDir::toNativeSeparators(QFileInfo(QString::fromUtf8(path)).absoluteFilePath())
+        .toStdWString();
 }
 
 QString lastError()

@@ -405,8 +405,10 @@ int render(const Arguments &arguments)
     if (offset.size() != 2 || !dx || !dy)
         return usage("--offset must be two whole numbers from -16 to 16, such as 1,-2");
 
+#ifndef Q_OS_WIN // where Windows' own platform draws without a window
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     // Qt's notes on the desktop session, such as a missing XDG_RUNTIME_DIR, would only hide
     // the one line that says what happened; what stops Qt is said.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
