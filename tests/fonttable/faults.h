@@ -70,24 +70,22 @@ inline FileCalls faulty(const Fault &f)
     FileCalls calls, real;
     calls.readFile = scripted(f.reads, real.readFile);
     calls.writeFile = scripted(f.writes, real.writeFile);
-    calls.createFile = [=](const wchar_t *path, unsigned long access, unsigned long share,
-                           unsigned long flags) -> void * {
-        if (f.direct && (flags & FILE_FLAG_NO_BUFFERING))
-            return (::SetLastError(DWORD(f.direct)), INVALID_HANDLE_VALUE);
-        if (f.denied && (access & (GENERIC_WRITE | FILE_WRITE_DATA)))
-            return (::SetLastError(DWORD(f.denied)), INVALID_HANDLE_VALUE);
-        void *h = real.createFile(path, access, share, flags);
-        if (flags & FILE_FLAG_NO_BUFFERING)
+    auto opened = [=](void *h, bool bypass) {
+        if (bypass)
             direct->push_back(h);
         return h;
     };
+    calls.createFile = [=](const wchar_t *path, unsigned long access, unsigned long share,
+                           unsigned long flags) -> void * {
+        const bool bypass = flags & FILE_FLAG_NO_BUFFERING;
+        const int e = bypass ? f.direct : access & (GENERIC_WRITE | FILE_WRITE_DATA) ? f.denied : 0;
+        return e ? (::SetLastError(DWORD(e)), INVALID_HANDLE_VALUE)
+                 : opened(real.createFile(path, access, share, flags), bypass);
+    };
     calls.reopenFile = [=](void *file, unsigned long access, unsigned long share,
                            unsigned long flags) -> void * {
-        if (f.direct)
-            return (::SetLastError(DWORD(f.direct)), INVALID_HANDLE_VALUE);
-        void *h = real.reopenFile(file, access, share, flags);
-        direct->push_back(h);
-        return h;
+        return f.direct ? (::SetLastError(DWORD(f.direct)), INVALID_HANDLE_VALUE)
+                        : opened(real.reopenFile(file, access, share, flags), true);
     };
     calls.flushFileBuffers = [=](void *file) {
         return f.flush ? (::SetLastError(DWORD(f.flush)), 0) : real.flushFileBuffers(file);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTest>
 
+#include <filesystem>
 #include <functional>
 
 #ifdef Q_OS_WIN
@@ -57,49 +58,71 @@ inline int holdLock()
     return 0;
 }
 
+#endif
+
+inline std::filesystem::path native(const QByteArray &path)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(path).toStdWString();
+#else
+    return path.constData();
+#endif
+}
+
 struct Scene {
     const QString file;
     const QByteArray path;
     bool ok = true;
+#ifdef Q_OS_WIN
     HANDLE other = INVALID_HANDLE_VALUE;
     QProcess holder;
     QByteArray programFiles = qgetenv("ProgramFiles");
+#else
+    int other = -1, leased = -1;
+#endif
 
     Scene(const QString &file, const QByteArray &dir, const QByteArray &path,
           const std::function<void(const QByteArray &)> &create)
         : file(file), path(path)
     {
-        if (file == "removed" || file == "folder")
-            ok = ::DeleteFileW(wide(path).c_str());
-        if (file == "folder")
-            ok = ok && ::CreateDirectoryW(wide(path).c_str(), nullptr);
+        namespace fs = std::filesystem;
+        std::error_code e;
+        if (file == "removed" || file == "folder" || file == "fifo" || file == "dangling" ||
+            file == "deleted")
+            ok = fs::remove(native(path), e);
+        if (file == "deleted") { // and made anew at the same place
+            ok = ok && fs::remove(native(dir), e) && fs::create_directory(native(dir), e);
+            create(path);
+        }
+        ok = ok && (file != "folder" || fs::create_directory(native(path), e));
         if (file == "replaced") { // as an updater does it
             create(dir + "/new");
-            ok = ::MoveFileExW(wide(dir + "/new").c_str(), wide(path).c_str(),
-                               MOVEFILE_REPLACE_EXISTING);
+            fs::rename(native(dir + "/new"), native(path), e);
         }
-        auto resize = [&](qint64 size) {
-            HANDLE h = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-            FILE_END_OF_FILE_INFO end = {};
-            end.EndOfFile.QuadPart = size;
-            ok = ::SetFileInformationByHandle(h, FileEndOfFileInfo, &end, sizeof end);
-            ::CloseHandle(h);
-        };
-        if (file == "short")
-            resize(fonttable::MinimumArchiveSize - 1);
-        if (file == "grown")
-            resize(fonttable::MinimumArchiveSize + 5001);
+        if (file == "short" || file == "grown")
+            fs::resize_file(native(path),
+                            fonttable::MinimumArchiveSize + (file == "short" ? -1 : 5001), e);
+        ok = ok && !e;
+#ifdef Q_OS_WIN
         if (file == "read-only")
             ok = ::SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
         if (file == "program files") // the folder that holds the test's folder, as Windows' own
             qputenv("ProgramFiles",
                     QString::fromUtf8(dir.left(dir.lastIndexOf('/'))).replace('/', '\\').toUtf8());
+#else
+        ok = ok && (file != "dangling" || ::symlink("/nowhere/san11res.bin", path) == 0);
+        ok = ok && (file != "fifo" || ::mkfifo(path, 0644) == 0);
+        ok = ok && (file != "read-only" || ::chmod(path, 0444) == 0);
+#endif
     }
 
+    // Another program's handles on the archive, and its changes, after the Read.
     void hold()
     {
         const bool locked = file == "locked" || file == "read-locked";
+        if (file == "changed")
+            ok = ok && writeAt(path, fonttable::TableOffset + fonttable::TableSize - 1, "!");
+#ifdef Q_OS_WIN
         if (locked || file == "unshared") // the game may open it so, sharing it only with readers
             other = ::CreateFileW(wide(path).c_str(), GENERIC_READ | (locked ? GENERIC_WRITE : 0),
                                   FILE_SHARE_READ | (locked ? FILE_SHARE_WRITE : 0), nullptr,
@@ -110,17 +133,27 @@ struct Scene {
         if (locked)
             ok = ok && ::LockFileEx(other, file == "locked" ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0,
                                     fonttable::TableSize, 0, &at);
-        if (file == "changed")
-            ok = ok && writeAt(path, fonttable::TableOffset + fonttable::TableSize - 1, "!");
         if (file == "locked elsewhere") {
             holder.start(QCoreApplication::applicationFilePath(),
                          {"--lock-block", QString::fromUtf8(path)});
             ok = holder.waitForReadyRead(30'000) && holder.readAll().startsWith("locked");
         }
+#else
+        std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file
+        other = locked ? ::open(path, O_RDWR) : -1;
+        struct flock lock = {short(file == "locked" ? F_WRLCK : F_RDLCK), SEEK_SET,
+                             fonttable::TableOffset, fonttable::TableSize, 0};
+        ok = ok && (!locked || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
+        leased = file == "leased" ? ::open(path, O_RDONLY) : -1;
+        ok = ok && (file != "leased" || ::fcntl(leased, F_SETLEASE, F_RDLCK) == 0);
+        const rlimit limited = {1 << 20, RLIM_INFINITY};
+        ok = ok && (file != "limited" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+#endif
     }
 
     void end()
     {
+#ifdef Q_OS_WIN
         if (other != INVALID_HANDLE_VALUE)
             ::CloseHandle(std::exchange(other, INVALID_HANDLE_VALUE));
         if (holder.state() != QProcess::NotRunning) {
@@ -130,64 +163,13 @@ struct Scene {
         if (file == "read-only")
             ::SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
         qputenv("ProgramFiles", programFiles);
-    }
-};
-
 #else
-
-struct Scene {
-    const QString file;
-    const QByteArray path;
-    bool ok = true;
-    int other = -1, leased = -1;
-
-    Scene(const QString &file, const QByteArray &dir, const QByteArray &path,
-          const std::function<void(const QByteArray &)> &create)
-        : file(file), path(path)
-    {
-        const bool gone = file == "removed" || file == "folder" || file == "fifo" ||
-                          file == "dangling" || file == "deleted";
-        ok = !gone || ::unlink(path) == 0;
-        ok = ok && (file != "dangling" || ::symlink("/nowhere/san11res.bin", path) == 0);
-        // Deleted, and made anew at the same place.
-        ok = ok && (file != "deleted" || (::rmdir(dir) == 0 && ::mkdir(dir, 0755) == 0));
-        if (file == "deleted")
-            create(path);
-        ok = ok && (file != "folder" || ::mkdir(path, 0755) == 0);
-        ok = ok && (file != "fifo" || ::mkfifo(path, 0644) == 0);
-        if (file == "replaced") // as an updater does it
-            create(dir + "/new");
-        ok = ok && (file != "replaced" || ::rename(dir + "/new", path) == 0);
-        ok = ok && (file != "short" || ::truncate(path, fonttable::MinimumArchiveSize - 1) == 0);
-        ok = ok && (file != "grown" || ::truncate(path, fonttable::MinimumArchiveSize + 5001) == 0);
-        ok = ok && (file != "read-only" || ::chmod(path, 0444) == 0);
-    }
-
-    void hold()
-    {
-        std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file
-        const bool locked = file.endsWith("locked");
-        other = file == "changed" || locked ? ::open(path, O_RDWR) : -1;
-        const qint64 last = fonttable::TableOffset + fonttable::TableSize - 1;
-        ok = ok && (file != "changed" || ::pwrite(other, "!", 1, last) == 1);
-        struct flock lock = {short(file == "locked" ? F_WRLCK : F_RDLCK), SEEK_SET,
-                             fonttable::TableOffset, fonttable::TableSize, 0};
-        ok = ok && (!locked || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
-        leased = file == "leased" ? ::open(path, O_RDONLY) : -1;
-        ok = ok && (file != "leased" || ::fcntl(leased, F_SETLEASE, F_RDLCK) == 0);
-        const rlimit limited = {1 << 20, RLIM_INFINITY};
-        ok = ok && (file != "limited" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-    }
-
-    void end()
-    {
         const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
         ::close(other);
         ::close(leased);
+#endif
     }
 };
-
-#endif
 
 } // namespace testsupport

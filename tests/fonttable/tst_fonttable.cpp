@@ -41,19 +41,14 @@ const char IoText[] = "Input/output error";
 struct AwkwardFolder {
     QTemporaryDir top;
     QByteArray path = QFile::encodeName(top.path()) + OS("/<b>%2 \xff", "/%2 \xc3\xa9");
-    AwkwardFolder() { QVERIFY(std::filesystem::create_directory(native())); }
-    ~AwkwardFolder() { std::filesystem::remove_all(native()); }
-    std::filesystem::path native() const
-    {
-        return OS(std::filesystem::path(path.constData()),
-                  std::filesystem::path(QString::fromUtf8(path).toStdWString()));
-    }
+    AwkwardFolder() { QVERIFY(std::filesystem::create_directory(native(path))); }
+    ~AwkwardFolder() { std::filesystem::remove_all(native(path)); }
 };
 
 // What is open in this process, and what its folder holds: no command may leave either behind.
 std::pair<long, long> entries(const AwkwardFolder &folder)
 {
-    const std::filesystem::directory_iterator files(folder.native());
+    const std::filesystem::directory_iterator files(native(folder.path));
 #ifdef Q_OS_WIN
     DWORD handles = 0;
     ::GetProcessHandleCount(::GetCurrentProcess(), &handles);

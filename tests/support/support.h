@@ -3,11 +3,9 @@
 #include "fonttable/fonttable.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <map>
 #include <set>
@@ -37,92 +35,41 @@ inline FontTable makeTable(quint32 seed = 0)
     return table;
 }
 
-// A file opened with plain file calls, by its path as bytes (on Windows UTF-8).
-class PlainFile
-{
-public:
-    PlainFile(const QByteArray &path, bool create = false)
+// A file opened with plain file calls by its path as bytes (on Windows UTF-8), read and written
+// through QFile.
+struct PlainFile : QFile {
+    explicit PlainFile(const QByteArray &path, bool create = false)
     {
 #ifdef Q_OS_WIN
-        m_file.setFileName(QString::fromUtf8(path));
-        m_open = m_file.open(create ? QIODevice::WriteOnly | QIODevice::NewOnly
-                                    : QIODevice::ReadWrite | QIODevice::ExistingOnly);
-        if (!m_open && !create)
-            m_open = m_file.open(QIODevice::ReadOnly);
-#else
-        m_fd = create ? ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL, 0644)
-                      : ::open(path.constData(), O_RDWR | O_NONBLOCK);
-        if (m_fd < 0 && !create)
-            m_fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
-        m_open = m_fd >= 0;
-#endif
-    }
-    ~PlainFile()
-    {
-#ifndef Q_OS_WIN
-        if (m_fd >= 0)
-            ::close(m_fd);
-#endif
-    }
-    bool isOpen() const
-    {
-        return m_open;
-    }
-    bool resize(qint64 size)
-    {
-#ifdef Q_OS_WIN
+        setFileName(QString::fromUtf8(path));
+        if (!open(create ? WriteOnly | NewOnly : ReadWrite | ExistingOnly) && !create)
+            open(ReadOnly);
         // Sparse, as on Linux: the 500 MB before the table take no room on the disk.
         DWORD returned = 0;
-        ::DeviceIoControl(reinterpret_cast<HANDLE>(_get_osfhandle(m_file.handle())),
-                          FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
-        return m_open && m_file.resize(size);
+        ::DeviceIoControl(reinterpret_cast<HANDLE>(_get_osfhandle(handle())), FSCTL_SET_SPARSE,
+                          nullptr, 0, nullptr, 0, &returned, nullptr);
 #else
-        return m_open && ::ftruncate(m_fd, off_t(size)) == 0;
+        const int writable = create ? ::open(path, O_RDWR | O_CREAT | O_EXCL, 0644)
+                                    : ::open(path, O_RDWR | O_NONBLOCK);
+        const int fd = writable >= 0 || create ? writable : ::open(path, O_RDONLY | O_NONBLOCK);
+        if (fd >= 0)
+            open(fd, writable >= 0 ? ReadWrite : ReadOnly, AutoCloseHandle);
 #endif
     }
-    bool write(qint64 at, const void *bytes, qint64 count)
+    bool writeAt(qint64 at, const void *bytes, qint64 count)
     {
-#ifdef Q_OS_WIN
-        return m_open && m_file.seek(at) &&
-               m_file.write(static_cast<const char *>(bytes), count) == count && m_file.flush();
-#else
-        return m_open && ::pwrite(m_fd, bytes, size_t(count), off_t(at)) == count;
-#endif
-    }
-    qint64 read(qint64 at, void *bytes, qint64 count)
-    {
-#ifdef Q_OS_WIN
-        return m_open && m_file.seek(at) ? m_file.read(static_cast<char *>(bytes), count) : -1;
-#else
-        return m_open ? ::pread(m_fd, bytes, size_t(count), off_t(at)) : -1;
-#endif
+        return seek(at) && write(static_cast<const char *>(bytes), count) == count && flush();
     }
     // -1: not there; -2: not a regular file
-    qint64 size()
+    qint64 length()
     {
-#ifdef Q_OS_WIN
-        return m_open ? m_file.size() : -1;
-#else
-        struct stat info;
-        return !m_open                                              ? -1
-               : ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size
-                                                                    : -2;
-#endif
-    }
 #ifndef Q_OS_WIN
-    int fd() const
-    {
-        return m_fd;
+        struct stat info;
+        if (isOpen() && (::fstat(handle(), &info) != 0 || !S_ISREG(info.st_mode)))
+            return -2;
+#endif
+        return isOpen() ? size() : -1;
     }
-#endif
-
-private:
-#ifdef Q_OS_WIN
-    QFile m_file;
-#else
-    int m_fd = -1;
-#endif
-    bool m_open = false;
 };
 
 // A sparse archive of the given length holding the table at its offset, with non-zero markers at
@@ -133,22 +80,21 @@ inline void createArchive(const QByteArray &path, const FontTable &table,
     PlainFile file(path, true);
     bool ok = file.resize(size);
     for (qint64 at : {qint64(0), TableOffset - 1, MinimumArchiveSize, size - 1})
-        ok = ok && (at < 0 || at >= size || file.write(at, "\xa5", 1));
+        ok = ok && (at < 0 || at >= size || file.writeAt(at, "\xa5", 1));
     if (size >= MinimumArchiveSize)
-        ok = ok && file.write(TableOffset, table.data(), TableSize);
+        ok = ok && file.writeAt(TableOffset, table.data(), TableSize);
     if (!ok)
         qFatal("cannot create the test archive %s", path.constData());
 }
 
 inline QByteArray readAt(const QByteArray &path, qint64 offset, qint64 count)
 {
-    QByteArray bytes(int(count), '\0');
-    const qint64 n = PlainFile(path).read(offset, bytes.data(), count);
-    return bytes.left(int(std::max<qint64>(n, 0)));
+    PlainFile file(path);
+    return file.seek(offset) ? file.read(count) : QByteArray();
 }
 inline bool writeAt(const QByteArray &path, qint64 offset, const QByteArray &bytes)
 {
-    return PlainFile(path).write(offset, bytes.constData(), bytes.size());
+    return PlainFile(path).writeAt(offset, bytes.constData(), bytes.size());
 }
 
 // The whole content of a file, taken cheaply even for a sparse 525 MB archive: its length (-1: no
@@ -164,10 +110,10 @@ struct Snapshot {
     {
         Snapshot shot;
         PlainFile file(path);
-        shot.size = file.size();
+        shot.size = file.length();
         auto take = [&](qint64 at) {
-            QByteArray bytes(int(std::min<qint64>(4096, shot.size - at)), '\0');
-            if (file.read(at, bytes.data(), bytes.size()) != bytes.size())
+            const QByteArray bytes = file.seek(at) ? file.read(4096) : QByteArray();
+            if (bytes.size() != std::min<qint64>(4096, shot.size - at))
                 qFatal("cannot read %s", path.constData());
             if (bytes.count('\0') != bytes.size())
                 shot.chunks[at] = bytes;
@@ -181,8 +127,8 @@ struct Snapshot {
                 take(p / 4096 * 4096);
 #else
         // Holes read as zeros, so only the data extents need reading.
-        for (off_t at = 0; shot.size > 0 && (at = ::lseek(file.fd(), at, SEEK_DATA)) >= 0;) {
-            const off_t hole = ::lseek(file.fd(), at, SEEK_HOLE);
+        for (off_t at = 0; shot.size > 0 && (at = ::lseek(file.handle(), at, SEEK_DATA)) >= 0;) {
+            const off_t hole = ::lseek(file.handle(), at, SEEK_HOLE);
             for (at = at / 4096 * 4096; at < hole; at += 4096)
                 take(at);
         }
