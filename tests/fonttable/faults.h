@@ -36,7 +36,7 @@ struct Fault {
 // The system's codes for the errors the rows name.
 #ifdef Q_OS_WIN
 constexpr int IoError = ERROR_IO_DEVICE, NoSpace = ERROR_DISK_FULL, NotHere = ERROR_NOT_SUPPORTED,
-              Denied = ERROR_ACCESS_DENIED;
+              Denied = ERROR_ACCESS_DENIED, DriveGone = ERROR_NETNAME_DELETED;
 #else
 constexpr int IoError = EIO, NoSpace = ENOSPC, NotHere = EINVAL, Denied = EACCES;
 #endif

@@ -37,21 +37,24 @@ inline std::wstring wide(const QByteArray &path)
     return QString::fromUtf8(path).toStdWString();
 }
 
-// Locks the block of the file named last on the command line from another process, says so, and
-// keeps the lock until its input ends.
-inline int holdLock()
+// Another program, as the game may be: opens the file named last on the command line sharing it
+// only with readers (--unshared), or locks its block (--lock-block); says so, and holds on until
+// its input ends.
+inline int holdFile()
 {
     int argc = 0;
     wchar_t **argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    HANDLE file =
-        ::CreateFileW(argv[argc - 1], GENERIC_READ | GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool lock = std::wstring(argv[argc - 2]) == L"--lock-block";
+    HANDLE file = ::CreateFileW(argv[argc - 1], GENERIC_READ | (lock ? GENERIC_WRITE : 0),
+                                FILE_SHARE_READ | (lock ? FILE_SHARE_WRITE : 0), nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     OVERLAPPED at = {};
     at.Offset = DWORD(fonttable::TableOffset);
-    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                      fonttable::TableSize, 0, &at))
+    if (file == INVALID_HANDLE_VALUE ||
+        (lock && !::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                               fonttable::TableSize, 0, &at)))
         return 1;
-    std::puts("locked");
+    std::puts("holding");
     std::fflush(stdout);
     while (std::getchar() != EOF) {
     }
@@ -123,20 +126,21 @@ struct Scene {
         if (file == "changed")
             ok = ok && writeAt(path, fonttable::TableOffset + fonttable::TableSize - 1, "!");
 #ifdef Q_OS_WIN
-        if (locked || file == "unshared") // the game may open it so, sharing it only with readers
-            other = ::CreateFileW(wide(path).c_str(), GENERIC_READ | (locked ? GENERIC_WRITE : 0),
-                                  FILE_SHARE_READ | (locked ? FILE_SHARE_WRITE : 0), nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        ok = ok && (other != INVALID_HANDLE_VALUE || !(locked || file == "unshared"));
+        if (locked)
+            other = ::CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        ok = ok && (other != INVALID_HANDLE_VALUE || !locked);
         OVERLAPPED at = {};
         at.Offset = DWORD(fonttable::TableOffset);
         if (locked)
             ok = ok && ::LockFileEx(other, file == "locked" ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0,
                                     fonttable::TableSize, 0, &at);
-        if (file == "locked elsewhere") {
+        if (file == "locked elsewhere" || file == "unshared") {
             holder.start(QCoreApplication::applicationFilePath(),
-                         {"--lock-block", QString::fromUtf8(path)});
-            ok = holder.waitForReadyRead(30'000) && holder.readAll().startsWith("locked");
+                         {file == "locked elsewhere" ? "--lock-block" : "--unshared",
+                          QString::fromUtf8(path)});
+            ok = holder.waitForReadyRead(30'000) && holder.readAll().startsWith("holding");
         }
 #else
         std::signal(SIGIO, SIG_IGN); // what a lease's holder is sent when another opens the file

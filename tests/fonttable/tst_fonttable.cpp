@@ -255,9 +255,9 @@ void TestFontTable::readAndSave()
 int main(int argc, char *argv[])
 {
 #ifdef Q_OS_WIN
-    // Another process holding a lock on the block, until its input ends.
-    if (argc == 3 && QByteArray(argv[1]) == "--lock-block")
-        return holdLock();
+    // Another process holding the archive, until its input ends.
+    if (argc == 3 && (QByteArray(argv[1]) == "--lock-block" || QByteArray(argv[1]) == "--unshared"))
+        return holdFile();
 #else
     // Root ignores file permissions: the tests run as the user nobody.
     if (::geteuid() == 0 && (::setgroups(0, nullptr) || ::setgid(65'534) || ::setuid(65'534)))
