@@ -93,11 +93,7 @@ void TestFontTable::theArchiveIsFoundBesideTheProgram()
     // Windows ignores case: SAN11RES.BIN is the archive.
     const AwkwardFolder dir;
     createArchive(dir.path + "/SAN11RES.BIN", makeTable());
-    const ReadResult read = readBlock(Folder(dir.path));
-    QVERIFY2(read.ok(), qPrintable(storageMessage(read.failure, false)));
-    QVERIFY(read.archive.base == makeTable());
-    QVERIFY(storageMessage(readBlock(Folder("Z:\\nonexistent")).failure, false)
-                .contains("Z:\\nonexistent"));
+    QVERIFY(readBlock(Folder(dir.path)).archive.base == makeTable());
 #else
     const AwkwardFolder dir;
     const QByteArray game = dir.path;
