@@ -260,28 +260,28 @@ bool io::sameFile(const File &, const Info &info, const Archive &archive)
            (info.file == archive.file || info.file == 0 || archive.file == 0);
 }
 
-qint64 io::read(const File &file, void *buffer, qint64 count, qint64 offset, int &error)
+// At most 1 GiB a call, as a DWORD counts; the end of the file is a transfer of 0 bytes.
+template <typename Call, typename Buffer>
+qint64 transfer(const Call &call, const io::File &file, Buffer *buffer, qint64 count, qint64 offset,
+                int &error)
 {
     unsigned long done = 0;
-    const unsigned long chunk = static_cast<unsigned long>(std::min<qint64>(count, 1 << 30));
-    if (file.calls.readFile(handleOf(file), buffer, chunk, &done, offset)) {
+    const auto chunk = static_cast<unsigned long>(std::min<qint64>(count, 1 << 30));
+    const bool ok = call(handleOf(file), buffer, chunk, &done, offset);
+    error = ok ? 0 : lastError();
+    if (error == ERROR_HANDLE_EOF)
         error = 0;
-        return qint64(done);
-    }
-    error = lastError();
-    return error == ERROR_HANDLE_EOF ? (error = 0, 0) : -1;
+    return ok || error == 0 ? qint64(done) : -1;
+}
+
+qint64 io::read(const File &file, void *buffer, qint64 count, qint64 offset, int &error)
+{
+    return transfer(file.calls.readFile, file, buffer, count, offset, error);
 }
 
 qint64 io::write(const File &file, const void *buffer, qint64 count, qint64 offset, int &error)
 {
-    unsigned long done = 0;
-    const unsigned long chunk = static_cast<unsigned long>(std::min<qint64>(count, 1 << 30));
-    if (file.calls.writeFile(handleOf(file), buffer, chunk, &done, offset)) {
-        error = 0;
-        return qint64(done);
-    }
-    error = lastError();
-    return -1;
+    return transfer(file.calls.writeFile, file, buffer, count, offset, error);
 }
 
 // Windows allocates a sparse file's clusters as it writes them: a full disk fails the write,
