@@ -67,6 +67,42 @@ QByteArray profile(QColorSpace::NamedColorSpace space, bool gray = false)
     return chunk("iCCP", QByteArray("icc\0\0", 5) + qCompress(icc).mid(4));
 }
 
+// The output of another program.
+QByteArray output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished();
+    return process.readAllStandardOutput();
+}
+
+// The table a PSF 1 console font of 8 x 16 glyphs draws: its file unpacked by gzip, the glyph of
+// each character as kbd's psfgettable lists it, each glyph 16 bytes after a header of 4, a row a
+// byte whose highest bit is the leftmost pixel.
+FontTable consoleFont(const QString &path, const QString &scratch)
+{
+    const QByteArray font = output("gzip", {"-dc", path});
+    QFile file(scratch);
+    if (!file.open(QIODevice::WriteOnly) || file.write(font) != font.size())
+        return {};
+    file.close();
+    std::map<uint, int> glyphs;
+    for (const QByteArray &line : output("psfgettable", {scratch}).split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        for (qsizetype i = 1; i < fields.size() && fields[0].startsWith("0x"); ++i)
+            glyphs.emplace(fields[i].mid(2).toUInt(nullptr, 16), fields[0].toInt(nullptr, 16));
+    }
+    FontTable table;
+    for (int g = 0; g < 96; ++g) {
+        const auto found = glyphs.find(g < 95 ? uint(' ' + g) : 0x2302u);
+        for (int y = 0; y < 16 && found != glyphs.end(); ++y)
+            for (int x = 0; x < 8; ++x)
+                if (uchar(font[4 + found->second * 16 + y]) & 0x80 >> x)
+                    table.setByte(g / 16 * 2048 + y * 128 + g % 16 * 8 + x + 1, 255);
+    }
+    return table;
+}
+
 } // namespace
 
 class TestTessoraPng : public QObject
@@ -149,6 +185,31 @@ void TestTessoraPng::commands()
     auto exportTo = [&](const char *name) {
         return QStringList{"export", in(ResourceName), in(name)};
     };
+    const QString vga = "/usr/share/consolefonts/Uni2-VGA16.psf.gz",
+                  terminus = "/usr/share/consolefonts/Uni2-Terminus16.psf.gz",
+                  terminusPcf = "/usr/share/fonts/X11/misc/ter-u16n_unicode.pcf.gz";
+    QFile vgaFile(vga);
+    QVERIFY(vgaFile.open(QIODevice::ReadOnly));
+    // Terminus's PCF unpacked, and the VGA console font as it is packed, to cut short.
+    const QByteArray pcf = output("gzip", {"-dc", terminusPcf}), packed = vgaFile.readAll();
+    // The VGA font's glyphs as a BDF file writes them: 12 rows above the baseline, 4 below.
+    const FontTable vgaTable = consoleFont(vga, in("console.psf"));
+    QByteArray bdf = "STARTFONT 2.1\nFONT vga\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -4\n"
+                     "STARTPROPERTIES 4\nFONT_ASCENT 12\nFONT_DESCENT 4\n"
+                     "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"
+                     "CHARS 95\n";
+    for (int g = 0; g < 95; ++g) {
+        bdf += "STARTCHAR c\nENCODING " + QByteArray::number(32 + g) +
+               "\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 8 16 0 -4\nBITMAP\n";
+        for (int y = 0; y < 16; ++y) {
+            int row = 0;
+            for (int x = 0; x < 8; ++x)
+                row |= vgaTable.byte(g / 16 * 2048 + y * 128 + g % 16 * 8 + x + 1) ? 0x80 >> x : 0;
+            bdf += QByteArray::number(row, 16).rightJustified(2, '0') + "\n";
+        }
+        bdf += "ENDCHAR\n";
+    }
+    bdf += "ENDFONT\n";
     const QByteArray palette = chunk("PLTE", QByteArray::fromHex("000000808080ffffff"));
     const struct {
         QStringList arguments;
@@ -156,6 +217,7 @@ void TestTessoraPng::commands()
         const char *file; // the one named in a refusal; empty: the command succeeds
         const char *says;
         const char *onWindows = nullptr; // what it says there instead; "-": not for Windows
+        QString like = {};               // a console font whose glyphs the table written must hold
     } cases[] = {
         {import("gray.png"), {}, "", ""},
         {import("indexed.png"), {}, "", ""},
@@ -200,7 +262,37 @@ void TestTessoraPng::commands()
         {{"preview", in(ResourceName), all, in("preview.png")}, {}, "", ""},
         {{"preview", in("check.png"), all, in("preview.png")}, {}, "", ""}, // the one above wrote
         {{"preview", in(ResourceName), "caf\\0303\\0251", in("new.png")}, {}, "\u00e9", "U+00E9"},
+        // Windows' command lines are UTF-16, with no bytes that are not UTF-8.
+        {{"preview", in(ResourceName), "caf\\0351", in("new.png")}, {}, "\\xe9", "not UTF-8", "-"},
+        {{"preview", in(ResourceName), QString(4000, 'x'), in("new.png"), "--scale", "32"},
+         {},
+         "new.png",
+         "at most 1000000"},
+        {exportTo("nowhere/a\\nb.png"), {}, "a\\nb.png", "No such file", "cannot look at it"},
         {{"render", "DejaVu Sans Mono", "13", in("font.png")}, {}, "", ""},
+        {{"render", vga, "16", in("font.png")}, {}, "", "has no \u2302", nullptr, vga},
+        {{"render", in("vga.bdf"), "16", in("font.png")}, bdf, "", "has no \u2302", nullptr, vga},
+        {{"render", "Terminus", "16", in("font.png")}, {}, "", "", "-", terminus},
+        {{"render", terminusPcf, "16", in("font.png")}, {}, "", "", nullptr, terminus},
+        {{"render", "Terminus", "13", in("new.png")},
+         {},
+         "Terminus",
+         "its sizes are 12, 14, 16, 18, 20, 22, 24, 28, 32",
+         "-"},
+        {{"render", in("cut.pcf"), "16", in("new.png")},
+         pcf.left(pcf.size() / 2),
+         "cut.pcf",
+         "damaged PCF font"},
+        {{"render", in("cut.psf.gz"), "16", in("new.png")},
+         packed.left(packed.size() / 2),
+         "cut.psf.gz",
+         "cut short"},
+        {{"render", in("huge.psf"), "16", in("new.png")},
+         QByteArray::fromHex("72b54a86000000002000000000000000000000801000000010000000080000"
+                             "00") +
+             QByteArray(4096, '\xff'),
+         "huge.psf",
+         "2147483648 glyphs"},
         {{"render", "Dejavu Sans Mon", "13", in("new.png")},
          {},
          "Dejavu Sans Mon",
@@ -209,7 +301,7 @@ void TestTessoraPng::commands()
     int differ = 0;
     for (int i = 1; i <= TableSize; ++i)
         differ += table.byte(i) != other.byte(i);
-    for (auto [arguments, bytes, file, says, onWindows] : cases) {
+    for (auto [arguments, bytes, file, says, onWindows, like] : cases) {
         if (m_windows && onWindows && QByteArray(onWindows) == "-")
             continue;
         if (m_windows && onWindows)
@@ -233,7 +325,11 @@ void TestTessoraPng::commands()
             QVERIFY(Snapshot::of(target) == before && QDir(m_dir.path()).entryList() == files);
             continue;
         }
-        QVERIFY2(code == 0 && error.isEmpty(), qPrintable(row));
+        // A success says what it wrote, and nothing else unless what the font lacks.
+        QVERIFY2(code == 0 &&
+                     (*says ? error.count('\n') == 1 && error.contains(says) : error.isEmpty()),
+                 qPrintable(row));
+        QVERIFY2(output.count('\n') == 1 && output.startsWith("wrote "), qPrintable(row));
         if (importing) {
             QVERIFY2(output.contains(QString("%1 of its 12288 bytes changed").arg(differ)),
                      qPrintable(row));
@@ -251,6 +347,13 @@ void TestTessoraPng::commands()
                     sum += qGray(written.pixel((c - 32) % 16 * 8 + x, (c - 32) / 16 * 16 + y));
             return sum;
         };
+        if (!like.isEmpty()) {
+            const FontTable expected = consoleFont(like, in("console.psf"));
+            for (int i = 0; i < TableSize; ++i)
+                QVERIFY2(written.constScanLine(i / 128)[i % 128] == expected.byte(i + 1),
+                         qPrintable(row + QString::number(i)));
+            continue;
+        }
         if (arguments[0] == "render") {
             QVERIFY(ink(' ', 0, 7) + ink('_', 0, 7, 0, 11) + ink('^', 0, 7, 8) == 0);
             QVERIFY(ink('_', 0, 7, 12) > 255 && ink('^', 0, 7, 0, 7) > 255);

@@ -42,13 +42,13 @@ QString write(const QImage &image, const QByteArray &path, const Source &source 
 // The system's part, in pngfile_unix.cpp and pngfile_win.cpp. Paths are bytes, on Windows UTF-8.
 
 // A regular file opened for reading, never waiting on a pipe or a device, and which file it is;
-// or why it cannot be read, with file null.
+// or why it cannot be read, with file null, saying the file is not what was wanted.
 struct Opened {
     std::FILE *file = nullptr;
     Source identity;
     QString problem;
 };
-Opened openForReading(const QByteArray &path);
+Opened openForReading(const QByteArray &path, const char *what = "a PNG image");
 
 // The encoded bytes written whole into a file beside the path, which then takes the path's place.
 QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Source &source);

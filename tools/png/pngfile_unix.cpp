@@ -13,7 +13,7 @@
 namespace pngfile
 {
 
-Opened openForReading(const QByteArray &path)
+Opened openForReading(const QByteArray &path, const char *what)
 {
     Opened opened;
     struct stat info;
@@ -27,7 +27,8 @@ Opened openForReading(const QByteArray &path)
     opened.identity = {quint64(info.st_dev), quint64(info.st_ino), nullptr};
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        opened.problem = QStringLiteral("is not a regular file, so not a PNG image");
+        opened.problem =
+            QStringLiteral("is not a regular file, so not %1").arg(QLatin1StringView(what));
         return opened;
     }
     opened.file = ::fdopen(fd, "rb");
@@ -81,8 +82,11 @@ QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Sourc
                               "file, or of a PNG image to replace");
     }
 
-    // Written beside the target under another name, then put in its place: whole or not at all.
+    // Written whole into a file of no name in the target's folder, which is named only once it
+    // is complete, so that a killed run leaves nothing behind; where the file system has no such
+    // files, under a temporary name beside the target. Either then takes the target's place.
     const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folderPath = slash > 0 ? target.left(slash) : slash == 0 ? "/" : ".";
     const QByteArray temporary = target.left(slash + 1) + ".tessora-png-" +
                                  QByteArray::number(QRandomGenerator::system()->generate(), 16);
     auto cannot = [](int error) {
@@ -90,28 +94,55 @@ QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Sourc
                               "another name")
             .arg(QString::fromLocal8Bit(std::strerror(error)));
     };
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return cannot(errno);
-    qsizetype done = 0;
-    errno = 0;
-    for (ssize_t n = 1; done < bytes.size() && n > 0; done += std::max<ssize_t>(n, 0))
-        n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-    // A write that moved nothing without an error means the disk or a limit is full.
-    const int error = done < bytes.size() && errno == 0 ? ENOSPC : errno;
-    // As root, a replaced image keeps its owner.
-    const bool written =
-        done == bytes.size() &&
-        (!mode || (::fchmod(fd, *mode) == 0 &&
-                   (::geteuid() != 0 || ::fchown(fd, owner.st_uid, owner.st_gid) == 0))) &&
-        ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
-        const int failure = written ? errno : error;
-        ::unlink(temporary.constData());
-        return cannot(failure);
+    auto write = [&](int fd) {
+        qsizetype done = 0;
+        errno = 0;
+        for (ssize_t n = 1; done < bytes.size() && n > 0; done += std::max<ssize_t>(n, 0))
+            n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        // A write that moved nothing without an error means the disk or a limit is full.
+        const int error = done < bytes.size() && errno == 0 ? ENOSPC : errno;
+        // As root, a replaced image keeps its owner.
+        const bool written =
+            done == bytes.size() &&
+            (!mode || (::fchmod(fd, *mode) == 0 &&
+                       (::geteuid() != 0 || ::fchown(fd, owner.st_uid, owner.st_gid) == 0))) &&
+            ::fsync(fd) == 0;
+        return written ? 0 : error ? error : errno;
+    };
+    int fd = ::open(folderPath.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        int error = write(fd);
+        // A new file is named at once, and never over one that appeared meanwhile.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        const QByteArray name = mode ? temporary : target;
+        if (error == 0 &&
+            ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) !=
+                0 &&
+            ::linkat(fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) != 0)
+            error = errno;
+        if (::close(fd) != 0 && error == 0)
+            error = errno;
+        if (error == 0 && mode && ::rename(temporary.constData(), target.constData()) != 0) {
+            error = errno;
+            ::unlink(temporary.constData());
+        }
+        if (error != 0)
+            return cannot(error);
+    } else {
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return cannot(errno);
+        int error = write(fd);
+        if (::close(fd) != 0 && error == 0)
+            error = errno;
+        if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+            error = errno;
+        if (error != 0) {
+            ::unlink(temporary.constData());
+            return cannot(error);
+        }
     }
     // The new name lasts through a crash only once the folder is on the disk too.
-    const QByteArray folderPath = slash > 0 ? target.left(slash) : slash == 0 ? "/" : ".";
     if (const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         folder >= 0) {
         ::fsync(folder);

@@ -41,7 +41,7 @@ QString cannot(const QString &error)
 
 } // namespace
 
-Opened openForReading(const QByteArray &path)
+Opened openForReading(const QByteArray &path, const char *what)
 {
     Opened opened;
     HANDLE h = ::CreateFileW(wide(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
@@ -57,7 +57,7 @@ Opened openForReading(const QByteArray &path)
                        quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow, nullptr};
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         ::CloseHandle(h);
-        opened.problem = QStringLiteral("is a folder, so not a PNG image");
+        opened.problem = QStringLiteral("is a folder, so not %1").arg(QLatin1StringView(what));
         return opened;
     }
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
