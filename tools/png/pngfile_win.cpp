@@ -107,13 +107,19 @@ QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Sourc
             folder +
             QStringLiteral("/.tessora-png-%1").arg(QRandomGenerator::system()->generate(), 0, 16))
             .toStdWString();
-    HANDLE h = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return cannot(lastError());
+    // Deleted when its handle closes, as it does when the program is killed, until it is complete.
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
     DWORD done = 0;
+    dispose.DeleteFile = FALSE;
     const bool written = ::WriteFile(h, bytes.constData(), DWORD(bytes.size()), &done, nullptr) &&
-                         done == DWORD(bytes.size()) && ::FlushFileBuffers(h);
+                         done == DWORD(bytes.size()) && ::FlushFileBuffers(h) &&
+                         ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose,
+                                                      sizeof dispose);
     const QString writeError = written ? QString() : lastError();
     const bool closed = ::CloseHandle(h);
     const bool placed =
