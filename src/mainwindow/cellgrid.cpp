@@ -124,7 +124,7 @@ CellGrid::CellGrid(const Shape &shape, QWidget *parent) : QWidget(parent), m_sha
     // Whole rows: the grid's size and its painting take its last cell as its corner.
     Q_ASSERT(shape.count % shape.columns == 0);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::TabFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setFixedSize(cellRect(1).united(cellRect(count())).size());
 }
 
@@ -248,8 +248,9 @@ void CellGrid::paintEvent(QPaintEvent *event)
         drawCell(painter, deviceCell(index).area, index, scale);
 
     if (hasFocus() && std::find(cells.begin(), cells.end(), m_marked) != cells.end()) {
-        // Dashes of black and white show on every gray. The mark stays off the pixels the cell
-        // shares with its right and lower neighbours, which are theirs.
+        // A black ring with a white one inside shows on every gray, on the borders and the lanes
+        // between cells alike. The mark stays off the pixels the cell shares with its right and
+        // lower neighbours, which are theirs.
         const QRect cell = deviceCell(m_marked).cell;
         QRect own = cell;
         if (m_marked % m_shape.columns != 0 && m_marked < count())
@@ -257,12 +258,14 @@ void CellGrid::paintEvent(QPaintEvent *event)
         if (m_marked + m_shape.columns <= count())
             own.setBottom(deviceCell(m_marked + m_shape.columns).cell.top() - 1);
         const int width = std::max(1, int(scale));
-        const QRect mark = cell.adjusted(width / 2, width / 2, -width, -width);
         painter.setClipRect(own);
-        painter.setPen(QPen(Qt::white, width));
-        painter.drawRect(mark);
-        painter.setPen(QPen(Qt::black, width, Qt::DashLine));
-        painter.drawRect(mark);
+        for (const Qt::GlobalColor color : {Qt::black, Qt::white}) {
+            const int inset = color == Qt::black ? 0 : width;
+            const QRect ring = own.adjusted(inset, inset, -inset, -inset);
+            const QRegion inside = ring.adjusted(width, width, -width, -width);
+            painter.setClipRegion(QRegion(ring) - inside);
+            painter.fillRect(ring, color);
+        }
     }
 }
 
@@ -281,6 +284,11 @@ void CellGrid::mousePressEvent(QMouseEvent *event)
     }
     const QPoint at = event->position().toPoint();
     m_pressed = cellAt(at);
+    // The keyboard follows the mouse: its mark goes to the cell pressed, and Tab leaves from there.
+    if (m_pressed) {
+        setFocus(Qt::MouseFocusReason);
+        mark(m_pressed);
+    }
     if (!m_strokes || !m_pressed)
         return;
     m_stroking = true;

@@ -16,17 +16,26 @@ FontEditor::FontEditor(Folder folder, FileCalls fileCalls)
 
 QString FontEditor::read()
 {
+    closeChange();
     const ReadResult result = readBlock(m_folder, m_fileCalls);
     if (!result.ok())
         return storageMessage(result.failure, false);
+    // A Read over a table, edited or not, can be undone; the first one has nothing to go back to.
+    if (m_state.TableLoaded && m_state.FontTable != result.archive.base) {
+        m_undone.push_back({WholeTable,
+                            {},
+                            {},
+                            std::make_shared<FontTable>(m_state.FontTable),
+                            std::make_shared<FontTable>(result.archive.base)});
+        m_redone.clear();
+    }
     m_state.FontTable = result.archive.base;
     m_state.ResourcePath = displayPath(m_folder, result.archive.name);
     m_state.Archive = result.archive;
     m_viewer = {true, true, false};
     m_state.TableLoaded = true;
-    m_open.reset();
-    m_undone.clear();
-    m_redone.clear();
+    // The pixel editor shows the glyph as the archive holds it, not as it was before.
+    loadPixelValues();
     return {};
 }
 
@@ -44,10 +53,16 @@ QString FontEditor::loadGlyph(int glyph)
     if (!m_state.TableLoaded)
         return tr("Please read san11res.bin first.");
     m_state.SelectedGlyph = qint16(glyph);
-    for (int k = 1; k <= PixelsPerGlyph; ++k)
-        m_state.PixelValues[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
+    loadPixelValues();
     m_editor.enabled = true;
     return {};
+}
+
+void FontEditor::loadPixelValues()
+{
+    for (int k = 1; k <= PixelsPerGlyph && m_state.SelectedGlyph != 0; ++k)
+        m_state.PixelValues[k - 1] =
+            m_state.FontTable.byte(pixelPosition(m_state.SelectedGlyph, k));
 }
 
 FontEditor::PixelClick FontEditor::clickPixel(int pixel)
@@ -70,7 +85,7 @@ FontEditor::PixelClick FontEditor::clickPixel(int pixel)
 void FontEditor::paint(int pixel)
 {
     if (!m_open)
-        m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}};
+        m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}, {}, {}};
     m_state.SelectedPixel = qint16(pixel);
     m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), quint8(m_penLevel));
     m_state.PixelValues[pixel - 1] = qint16(m_penLevel);
@@ -156,8 +171,14 @@ int FontEditor::moveChange(std::vector<Change> &from, std::vector<Change> &to, b
         return 0;
     to.push_back(from.back());
     from.pop_back();
-    setGlyphBytes(to.back().glyph, after ? to.back().after : to.back().before);
-    return to.back().glyph;
+    const Change &change = to.back();
+    if (change.glyph == WholeTable) {
+        m_state.FontTable = after ? *change.tableAfter : *change.tableBefore;
+        loadPixelValues();
+    } else {
+        setGlyphBytes(change.glyph, after ? change.after : change.before);
+    }
+    return change.glyph;
 }
 
 std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const
@@ -172,7 +193,7 @@ bool FontEditor::pasteGlyph(const Glyph &levels)
     closeChange();
     if (!glyphLoaded())
         return false;
-    m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}};
+    m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}, {}, {}};
     setGlyphBytes(m_state.SelectedGlyph, levels);
     closeChange();
     return true;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -53,11 +54,14 @@ public:
     void toggleViewerGridlines();
     void toggleEditorGridlines();
 
-    // One change is a click that paints, the whole stroke it begins, or a paste. Undo and redo
-    // put a change's glyph back as it was before or after it, and return that glyph, which the
-    // window loads into the pixel editor; 0 when there is nothing to undo or redo.
-    bool canUndo() const { return m_open || !m_undone.empty(); }
-    bool canRedo() const { return !m_open && !m_redone.empty(); }
+    // One change is a click that paints, the whole stroke it begins, a paste, or a Read that
+    // replaced a table with another; one that leaves every byte as it was is none. Undo and redo
+    // put a change's glyph, or a Read's table, back as it was before or after it, and return that
+    // glyph, which the window loads into the pixel editor, or WholeTable; 0 when there is
+    // nothing to undo or redo.
+    static constexpr int WholeTable = -1;
+    bool canUndo() const { return openChanges() || !m_undone.empty(); }
+    bool canRedo() const { return !openChanges() && !m_redone.empty(); }
     int undo();
     int redo();
     // Whether the pixel editor holds a glyph, which copy and paste need.
@@ -74,9 +78,12 @@ public:
 
 private:
     struct Change {
-        int glyph;
+        int glyph; // WholeTable for a Read
         Glyph before, after;
+        std::shared_ptr<const fonttable::FontTable> tableBefore, tableAfter;
     };
+    bool openChanges() const { return m_open && glyphBytes(m_open->glyph) != m_open->before; }
+    void loadPixelValues();
     Glyph glyphBytes(int glyph) const;
     void setGlyphBytes(int glyph, const Glyph &levels);
     void closeChange();
@@ -89,5 +96,5 @@ private:
     Gridlines m_viewer;
     Gridlines m_editor;
     std::optional<Change> m_open; // the change under way: a stroke goes on until the next command
-    std::vector<Change> m_undone, m_redone; // every change of this session since the last Read
+    std::vector<Change> m_undone, m_redone; // every change of this session
 };

@@ -72,8 +72,8 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     showPen();
 
     // The window itself holds the keyboard at first: Tab, not the start, puts the focus mark on
-    // the glyph table.
-    setFocusPolicy(Qt::StrongFocus);
+    // the glyph table. It is no stop of Tab's, where the focus would show nowhere.
+    setFocusPolicy(Qt::ClickFocus);
     setFocus();
 }
 
@@ -119,6 +119,15 @@ void MainWindow::createControls(QWidget *client)
     // From the keyboard: Right and Up raise the level, Page Up by 16.
     m_hScroll1->setInvertedControls(false);
     m_hScroll1->setFocusPolicy(Qt::StrongFocus);
+    // The style draws no focus on a scroll bar: a ring of the highlight's colour around it,
+    // under it, shows while it has the keyboard.
+    m_penFocus = new QFrame(client);
+    m_penFocus->setGeometry(m_hScroll1->geometry().adjusted(-2, -2, 2, 2));
+    m_penFocus->setAutoFillBackground(true);
+    m_penFocus->setBackgroundRole(QPalette::Highlight);
+    m_penFocus->stackUnder(m_hScroll1);
+    m_penFocus->hide();
+    m_hScroll1->installEventFilter(this);
     // Emitted only when the level differs, both while dragging and when set from code.
     connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
 
@@ -283,7 +292,10 @@ void MainWindow::showChangedGlyph(int glyph)
 {
     if (glyph == 0)
         return;
-    m_viewer->redrawGlyph(glyph);
+    if (glyph == FontEditor::WholeTable)
+        m_viewer->drawTable();
+    else
+        m_viewer->redrawGlyph(glyph);
     m_editor->showGlyph();
 }
 
@@ -308,6 +320,8 @@ void MainWindow::read()
         return;
     }
     m_viewer->drawTable();
+    if (state().SelectedGlyph != 0)
+        m_editor->showGlyph();
     showGridlines();
 }
 
@@ -403,6 +417,9 @@ void MainWindow::showGridlines()
 // The menu bar chooses its own commands with Enter; Esc and Tab give the keyboard back.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_hScroll1 &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        m_penFocus->setVisible(event->type() == QEvent::FocusIn);
     if (watched == menuBar() && event->type() == QEvent::KeyPress && menuBar()->hasFocus()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {

@@ -74,6 +74,7 @@ private:
     PixelEditor *m_editor = nullptr;
     QFrame *m_penPictureBox = nullptr;
     QScrollBar *m_hScroll1 = nullptr;
+    QFrame *m_penFocus = nullptr; // shown around HScroll1 while it has the keyboard
     QLabel *m_penNumber = nullptr;
     QPushButton *m_pickColor = nullptr;
     QAction *m_sgViewer = nullptr;

@@ -203,6 +203,7 @@ void TestMainWindow::step()
     auto clickCell = [&](CellGrid *grid, int index) {
         const QPoint at = grid->cellRect(index).center();
         QTest::mouseClick(grid, Qt::LeftButton, {}, at);
+        m_marked[grid == m_editor] = index; // the keyboard follows the mouse
         if (any(4) == 0)
             QTest::mouseDClick(grid, Qt::LeftButton, {}, at);
         if (any(4) == 0)
@@ -338,6 +339,7 @@ void TestMainWindow::step()
         const QPoint to = m_editor->cellRect(any(PixelsPerGlyph) + 1).center();
         QSignalSpy entered(m_editor, &CellGrid::cellEntered);
         QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(k).center());
+        m_marked[1] = k;
         QTest::mouseMove(m_editor, to);
         const qsizetype line = entered.size();
         const QPoint out(-40, to.y()); // then along the row, over cells entered already, and out
@@ -490,11 +492,14 @@ void TestMainWindow::check(const QString &where)
         const QPoint o = origin(grid, rect.topLeft() + QPoint(border, border));
         const QPoint end = origin(grid, rect.bottomRight());
         const QPoint corner = origin(grid, rect.topLeft());
-        // The top edge up to the neighbour: the border, or the keyboard's black and white mark.
+        // The top edge up to the neighbour: the border, or the keyboard's mark, a black ring with
+        // a white one inside.
         const QRgb *top = reinterpret_cast<const QRgb *>(shot.constScanLine(corner.y()));
         const QSet<QRgb> edge(top + corner.x(), top + origin(grid, rect.topRight()).x());
         if (grid->hasFocus() && m_marked[which] == index) {
-            EXPECT(edge == (QSet<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+            const int w = std::max(1, int(s));
+            EXPECT(edge == QSet<QRgb>{qRgb(0, 0, 0)} &&
+                   shot.pixel(corner + QPoint(w, w)) == qRgb(255, 255, 255));
             return; // the mark covers the cell's outer pixels
         }
         EXPECT(!border || edge == QSet<QRgb>{qRgb(0, 0, 0)});
