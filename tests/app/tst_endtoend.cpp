@@ -57,6 +57,18 @@ void TestEndToEnd::readPaintSaveExit()
     const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
     FontTable table = makeTable();
     createArchive(archive, table);
+    // An argument is answered in one line, with no window; --version is the version.
+    for (const auto &[argument, status, says] :
+         {std::tuple("/path/to/san11res.bin", 2, "it edits san11res.bin in its own folder"),
+          std::tuple("--version", 0, "Tessora 2.0")}) {
+        QProcess answer;
+        onWine ? answer.start(qEnvironmentVariable("TESSORA_WINE"), {copy, argument})
+               : answer.start(copy, {argument});
+        QVERIFY(answer.waitForFinished(60'000));
+        const QString text = answer.readAllStandardError() + answer.readAllStandardOutput();
+        QVERIFY2(answer.exitCode() == status && text.count('\n') == 1 && text.contains(says),
+                 qPrintable(text));
+    }
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
