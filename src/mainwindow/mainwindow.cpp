@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTimer>
 
 using namespace fonttable;
 
@@ -42,6 +43,22 @@ QMenu *addMenu(QWidget *parent, const char *name, const QString &caption)
     menu->menuAction()->setObjectName(QLatin1String(name));
     return menu;
 }
+
+// The bar's own Esc, taken straight to it: through the application it would also be the
+// window's Esc, which ends picking.
+class MenuBar : public QMenuBar
+{
+public:
+    using QMenuBar::QMenuBar;
+
+    void leave()
+    {
+        if (QApplication::activePopupWidget())
+            return;
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        keyPressEvent(&escape);
+    }
+};
 
 } // namespace
 
@@ -154,6 +171,7 @@ void MainWindow::createControls(QWidget *client)
 
 void MainWindow::createMenus()
 {
+    setMenuBar(new MenuBar(this));
     QMenu *file = addMenu(this, "File", tr("File"));
     connect(addItem(file, "Read", tr("Read")), &QAction::triggered, this, &MainWindow::read);
     connect(addItem(file, "Save", tr("Save")), &QAction::triggered, this, &MainWindow::save);
@@ -420,7 +438,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_hScroll1 &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_penFocus->setVisible(event->type() == QEvent::FocusIn);
-    if (watched == menuBar() && event->type() == QEvent::KeyPress && menuBar()->hasFocus()) {
+    if (watched == menuBar() && event->type() == QEvent::KeyPress && menuBar()->hasFocus() &&
+        event->spontaneous()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
             leaveMenus();
@@ -432,6 +451,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::leaveMenus()
 {
+    // After a command chosen from a menu opened from the keyboard, the bar would still open
+    // its menus as the pointer passes over them, so that a click on one then closes it. Esc, as
+    // the bar takes it once the menu has closed, ends that.
+    QTimer::singleShot(0, static_cast<MenuBar *>(menuBar()), &MenuBar::leave);
     if (!menuBar()->hasFocus())
         return;
     menuBar()->setActiveAction(nullptr);

@@ -44,6 +44,7 @@ class TestEndToEnd : public QObject
 
 private slots:
     void readPaintSaveExit();
+    void mouseAfterKeyboard();
 };
 
 void TestEndToEnd::readPaintSaveExit()
@@ -106,6 +107,71 @@ void TestEndToEnd::readPaintSaveExit()
     keys(window, "F10 Left Right Up Return"); // to About and back to File; Exit, its last item
     QVERIFY2(program.waitForFinished(60'000), "Exit did not end the program");
     QCOMPARE(program.exitCode(), 0);
+}
+
+// The mouse after a menu command chosen from the keyboard: Esc ends picking, the menus open at a
+// click, and a click on a glyph gives the table the keyboard there.
+void TestEndToEnd::mouseAfterKeyboard()
+{
+    const QString binary = qEnvironmentVariable("TESSORA_PROGRAM", TESSORA_BINARY);
+    const bool onWine = binary.endsWith(".exe");
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(onWine ? "Tessora.exe" : "tessora");
+    QVERIFY(QFile::copy(binary, copy));
+    const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
+    FontTable table = makeTable();
+    createArchive(archive, table);
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    const auto endWine = qScopeGuard([&] {
+        if (onWine)
+            QProcess::execute(qEnvironmentVariable("TESSORA_WINE"), {"--end"});
+        program.kill();
+    });
+    onWine ? program.start(qEnvironmentVariable("TESSORA_WINE"), {copy}) : program.start(copy);
+    const QString window = windows("^Tessora$", 1);
+    QVERIFY2(!window.isEmpty(), "no window appeared");
+    // Places in the client area in pixels, 15 twips each, below the menu bar: what the window's
+    // height has beyond the client area's 419 pixels.
+    const QStringList size = run("xdotool getwindowgeometry --shell " + window).split('\n');
+    const int bar = size.filter("HEIGHT=").value(0).mid(7).toInt() - 419;
+    auto click = [&](int x, int y, int times = 1) {
+        run(QString("xdotool mousemove --window %1 %2 %3 click --repeat %4 --delay 30 1")
+                .arg(window)
+                .arg(x)
+                .arg(y + bar)
+                .arg(times));
+        QThread::msleep(300);
+    };
+    auto keys = [&](const QString &keys) {
+        run("xdotool windowfocus --sync " + window + " key --delay 100 " + keys);
+        QThread::msleep(300);
+    };
+    auto glyph = [&](int g) { // its centre
+        click(16 + (g - 1) % 16 * 33 + 16, 15 + (g - 1) / 16 * 65 + 32);
+    };
+    auto save = [&] { // by the mouse: File, then its second item
+        click(18, -10);
+        click(30, 30 - bar / 2);
+    };
+
+    keys("F10 Return"); // Read
+    glyph(40);
+    click(589, 354, 55); // the pen's left arrow: from 255 to 200
+    click(636, 389);     // PickColor
+    keys("Escape");
+    click(645, 24); // pixel 5 painted, not picked
+    save();
+    table.setByte(4157, 200);
+    QTRY_VERIFY_WITH_TIMEOUT(Snapshot::of(archive) == Snapshot::archive(table), 20'000);
+
+    glyph(35); // B: the keyboard's mark there, so Right and Space load C
+    keys("Right space");
+    click(569, 24); // its pixel 1
+    save();
+    table.setByte(glyphFirstByte(36), 200);
+    QTRY_VERIFY_WITH_TIMEOUT(Snapshot::of(archive) == Snapshot::archive(table), 20'000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
