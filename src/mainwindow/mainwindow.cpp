@@ -1,6 +1,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "about/aboutwindow.h"
+#include "mainwindow/clipboardimage.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/pixeleditor.h"
 #include "units/units.h"
@@ -257,9 +258,10 @@ void MainWindow::createEditActions()
     for (CellGrid *grid : std::initializer_list<CellGrid *>{m_viewer, m_editor}) {
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
+            // Paste is offered with a glyph loaded, and says itself what the clipboard holds:
+            // asking here would make the menu wait on the clipboard's owner.
             const bool glyph = m_font.glyphLoaded();
-            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph,
-                                 glyph && !QGuiApplication::clipboard()->image().isNull()};
+            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph, glyph};
             QMenu menu(this);
             for (int i = 0; i < 4; ++i) {
                 m_editActions[i]->setEnabled(able[i]);
@@ -293,11 +295,33 @@ void MainWindow::copyGlyph()
 
 void MainWindow::pasteGlyph()
 {
-    const QImage image = QGuiApplication::clipboard()->image();
-    if (!m_font.glyphLoaded() || image.isNull() || !menusClosed())
+    if (!m_font.glyphLoaded() || !menusClosed())
         return;
+    const ClipboardImage clipboard = ClipboardImage::fetch();
+    const QString again = tr(" Copy it again, then paste.");
+    switch (clipboard.outcome) {
+    case ClipboardImage::Image:
+        break;
+    case ClipboardImage::NoImage:
+        showMessage(tr("The clipboard holds no image to paste. Copy a glyph in Tessora, or an "
+                       "8 x 16 image in your image editor, then paste."));
+        return;
+    case ClipboardImage::NoAnswer:
+        showMessage(tr("The program that holds the clipboard does not answer, so nothing was "
+                       "pasted. Copy the image again, or close that program, then paste."));
+        return;
+    case ClipboardImage::Unreadable:
+        showMessage(tr("The image on the clipboard cannot be read: it is empty or damaged.") +
+                    again);
+        return;
+    case ClipboardImage::TooLarge:
+        showMessage(tr("The image on the clipboard is far too large to be a glyph, which is 8 x "
+                       "16 pixels. Scale or crop it to 8 x 16 in your image editor.") +
+                    again);
+        return;
+    }
     QString why;
-    if (const auto levels = FontEditor::fromImage(image, why)) {
+    if (const auto levels = FontEditor::fromImage(clipboard.image, why)) {
         m_font.pasteGlyph(*levels);
         showChangedGlyph(state().SelectedGlyph);
     } else {
