@@ -190,8 +190,12 @@ void TestTessoraPng::commands()
                   terminusPcf = "/usr/share/fonts/X11/misc/ter-u16n_unicode.pcf.gz";
     QFile vgaFile(vga);
     QVERIFY(vgaFile.open(QIODevice::ReadOnly));
-    // Terminus's PCF unpacked, and the VGA console font as it is packed, to cut short.
-    const QByteArray pcf = output("gzip", {"-dc", terminusPcf}), packed = vgaFile.readAll();
+    QFile otbFile("/usr/share/fonts/opentype/terminus/terminus-normal.otb");
+    QVERIFY(otbFile.open(QIODevice::ReadOnly));
+    // Terminus's PCF and the VGA font unpacked, and the VGA font and Terminus's OTB as they are,
+    // to cut short.
+    const QByteArray pcf = output("gzip", {"-dc", terminusPcf}), packed = vgaFile.readAll(),
+                     vgaBytes = output("gzip", {"-dc", vga}), otb = otbFile.readAll();
     // The VGA font's glyphs as a BDF file writes them: 12 rows above the baseline, 4 below.
     const FontTable vgaTable = consoleFont(vga, in("console.psf"));
     QByteArray bdf = "STARTFONT 2.1\nFONT vga\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -4\n"
@@ -270,8 +274,8 @@ void TestTessoraPng::commands()
          "at most 1000000"},
         {exportTo("nowhere/a\\nb.png"), {}, "a\\nb.png", "No such file", "cannot look at it"},
         {{"render", "DejaVu Sans Mono", "13", in("font.png")}, {}, "", ""},
-        {{"render", vga, "16", in("font.png")}, {}, "", "has no \u2302", nullptr, vga},
-        {{"render", in("vga.bdf"), "16", in("font.png")}, bdf, "", "has no \u2302", nullptr, vga},
+        {{"render", vga, "16", in("font.png")}, {}, "", "lacks \u2302", nullptr, vga},
+        {{"render", in("vga.bdf"), "16", in("font.png")}, bdf, "", "lacks \u2302", nullptr, vga},
         {{"render", "Terminus", "16", in("font.png")}, {}, "", "", "-", terminus},
         {{"render", terminusPcf, "16", in("font.png")}, {}, "", "", nullptr, terminus},
         {{"render", "Terminus", "13", in("new.png")},
@@ -283,6 +287,14 @@ void TestTessoraPng::commands()
          pcf.left(pcf.size() / 2),
          "cut.pcf",
          "damaged PCF font"},
+        {{"render", in("cut.otb"), "16", in("new.png")},
+         otb.left(otb.size() - 108),
+         "cut.otb",
+         "cut short"},
+        {{"render", in("table.psf"), "16", in("new.png")},
+         vgaBytes.left(4 + 512 * 16 + 10),
+         "table.psf",
+         "table of characters"},
         {{"render", in("cut.psf.gz"), "16", in("new.png")},
          packed.left(packed.size() / 2),
          "cut.psf.gz",

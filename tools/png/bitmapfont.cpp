@@ -31,6 +31,13 @@ QByteArray gunzip(const QByteArray &packed, QString &problem)
         z.avail_out = uInt(data.size() - done);
         status = inflate(&z, Z_NO_FLUSH);
         data.resize(qsizetype(z.total_out));
+        // gzip's members one after another, as zcat reads them.
+        if (status == Z_STREAM_END && z.avail_in > 0) {
+            const uLong total = z.total_out;
+            inflateReset(&z);
+            z.total_out = total;
+            status = Z_OK;
+        }
         if (status == Z_BUF_ERROR && z.avail_in == 0)
             break;
         if (status == Z_BUF_ERROR)

@@ -27,16 +27,27 @@ QByteArray toOutput(const QString &text)
 
 QByteArray shown(const QByteArray &name)
 {
+    // Control characters, those of C1 among them, and bytes that are not UTF-8, each as \xNN.
     QByteArray text;
-    for (const char c : name) {
-        if (c == '\n')
+    qsizetype at = 0;
+    for (const char32_t character : characters(name)) {
+        const qsizetype length = character >= NotUtf8  ? 1
+                                 : character < 0x80    ? 1
+                                 : character < 0x800   ? 2
+                                 : character < 0x10000 ? 3
+                                                       : 4;
+        const QByteArray bytes = name.mid(at, length);
+        at += length;
+        if (character == '\n')
             text += "\\n";
-        else if (c == '\t')
+        else if (character == '\t')
             text += "\\t";
-        else if (uchar(c) < 0x20 || c == 0x7f)
-            text += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+        else if (character < 0x20 || (character >= 0x7f && character < 0xa0) ||
+                 character >= NotUtf8)
+            for (const char c : bytes)
+                text += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
         else
-            text += c;
+            text += bytes;
     }
     return text;
 }
@@ -89,7 +100,7 @@ Arguments::Arguments(int argc, char *argv[], const QList<QByteArray> &valued,
         } else if (valued.contains(name) && i + 1 < argc) {
             options[name] = argv[++i];
         } else if (valued.contains(name)) {
-            problem = argument + " needs a value, such as " + argument + "=2";
+            problem = argument + " needs a value after it";
         } else {
             operands += argument;
             unknown += argument;

@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
+#include FT_WINFONTS_H
 
 #include <algorithm>
 
@@ -55,10 +56,16 @@ int strikeAscent(FT_Face face, int strike)
 QString loadStrike(FT_Face face, int size, Strike &strike)
 {
     const bool unicode = face->charmap && face->charmap->encoding == FT_ENCODING_UNICODE;
+    // Of the fonts without a Unicode map, only the PC's code page has the house sign at 127.
+    FT_WinFNT_HeaderRec windows;
+    const bool house = !unicode && (FT_Get_WinFNT_Header(face, &windows) != 0 ||
+                                    windows.charset == FT_WinFNT_ID_OEM);
     const int ascent = strikeAscent(face, size);
     for (int g = 1; g <= GlyphCount; ++g) {
         const char32_t character = glyphCharacter(g);
-        const FT_UInt index = FT_Get_Char_Index(face, unicode || g < GlyphCount ? character : 127);
+        const FT_UInt index = unicode || g < GlyphCount ? FT_Get_Char_Index(face, character)
+                              : house                   ? FT_Get_Char_Index(face, 127)
+                                                        : 0;
         if (index == 0)
             continue;
         if (const FT_Error error = FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO))
@@ -87,6 +94,19 @@ QString loadStrike(FT_Face face, int size, Strike &strike)
         strike.glyphs[size_t(g - 1)] = std::move(glyph);
     }
     return {};
+}
+
+// Whether the font has outlines to draw at any size: a bitmap font may hold an empty outline
+// table, and one cut short may have lost its bitmaps.
+bool hasOutlines(FT_Face face)
+{
+    if (!FT_IS_SCALABLE(face) || FT_Set_Pixel_Sizes(face, 0, 16) != 0)
+        return false;
+    for (FT_Long index = 0; index < std::min<FT_Long>(face->num_glyphs, 64); ++index)
+        if (FT_Load_Glyph(face, FT_UInt(index), FT_LOAD_NO_BITMAP) == 0 &&
+            face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && face->glyph->outline.n_points > 0)
+            return true;
+    return false;
 }
 
 // The kind of font the bytes begin as, if any, for a file FreeType cannot read: a damaged one
@@ -136,7 +156,7 @@ Faces readFaces(const QByteArray &data, const QString &name)
             break;
         }
         count = std::min(face->num_faces, MaxFaces);
-        faces.scalable = faces.scalable || FT_IS_SCALABLE(face);
+        faces.scalable = faces.scalable || hasOutlines(face);
         if (!face->charmap && face->num_charmaps > 0)
             FT_Set_Charmap(face, face->charmaps[0]);
         for (FT_Int i = 0; i < face->num_fixed_sizes && faces.problem.isEmpty(); ++i) {

@@ -116,10 +116,10 @@ QString replaceWith(const QByteArray &bytes, const QByteArray &path, const Sourc
     ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
     DWORD done = 0;
     dispose.DeleteFile = FALSE;
-    const bool written = ::WriteFile(h, bytes.constData(), DWORD(bytes.size()), &done, nullptr) &&
-                         done == DWORD(bytes.size()) && ::FlushFileBuffers(h) &&
-                         ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose,
-                                                      sizeof dispose);
+    const bool written =
+        ::WriteFile(h, bytes.constData(), DWORD(bytes.size()), &done, nullptr) &&
+        done == DWORD(bytes.size()) && ::FlushFileBuffers(h) &&
+        ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
     const QString writeError = written ? QString() : lastError();
     const bool closed = ::CloseHandle(h);
     const bool placed =

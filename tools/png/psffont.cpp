@@ -29,10 +29,11 @@ quint32 at32(const QByteArray &data, qsizetype at)
 
 // Each character's first glyph, from a PSF 1 table of 16-bit characters, each glyph's list ended
 // by 0xffff, sequences of several characters after 0xfffe.
-void psf1Table(const QByteArray &data, qsizetype at, quint64 count, std::map<char32_t, int> &map)
+bool psf1Table(const QByteArray &data, qsizetype at, quint64 count, std::map<char32_t, int> &map)
 {
     bool sequence = false;
-    for (quint64 glyph = 0; glyph < count && at + 2 <= data.size(); at += 2) {
+    quint64 glyph = 0;
+    for (; glyph < count && at + 2 <= data.size(); at += 2) {
         const char32_t code = qFromLittleEndian<quint16>(data.constData() + at);
         if (code == 0xffff) {
             ++glyph;
@@ -43,13 +44,16 @@ void psf1Table(const QByteArray &data, qsizetype at, quint64 count, std::map<cha
             map.emplace(code, int(glyph));
         }
     }
+    return glyph == count;
 }
 
 // The same from a PSF 2 table in UTF-8, each glyph's list ended by 0xff, sequences after 0xfe.
-void psf2Table(const QByteArray &data, qsizetype at, quint64 count, std::map<char32_t, int> &map)
+// False when the table ends early or holds a character that is not UTF-8.
+bool psf2Table(const QByteArray &data, qsizetype at, quint64 count, std::map<char32_t, int> &map)
 {
     bool sequence = false;
-    for (quint64 glyph = 0; glyph < count && at < data.size();) {
+    quint64 glyph = 0;
+    for (; glyph < count && at < data.size();) {
         const uchar lead = uchar(data[at]);
         if (lead == 0xff || lead == 0xfe) {
             glyph += lead == 0xff;
@@ -57,14 +61,24 @@ void psf2Table(const QByteArray &data, qsizetype at, quint64 count, std::map<cha
             ++at;
             continue;
         }
-        const int length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : 4;
+        const int length = lead < 0x80       ? 1
+                           : lead >> 5 == 6  ? 2
+                           : lead >> 4 == 14 ? 3
+                           : lead >> 3 == 30 ? 4
+                                             : 0;
+        if (length == 0 || at + length > data.size())
+            return false;
         char32_t code = length == 1 ? lead : lead & (0x7f >> length);
-        for (int k = 1; k < length && at + k < data.size(); ++k)
+        for (int k = 1; k < length; ++k) {
+            if ((uchar(data[at + k]) & 0xc0) != 0x80)
+                return false;
             code = code << 6 | (uchar(data[at + k]) & 0x3f);
+        }
         if (!sequence)
             map.emplace(code, int(glyph));
         at += length;
     }
+    return glyph == count;
 }
 
 } // namespace
@@ -111,10 +125,12 @@ Faces readPsf(const QByteArray &data, const QString &name)
     // ASCII characters share, and whose character 127 is the house sign.
     std::map<char32_t, int> map;
     const qsizetype after = qsizetype(header + count * glyphBytes);
-    if (table && psf1)
-        psf1Table(data, after, count, map);
-    else if (table)
-        psf2Table(data, after, count, map);
+    if (table &&
+        !(psf1 ? psf1Table(data, after, count, map) : psf2Table(data, after, count, map))) {
+        faces.problem = QStringLiteral("a console font cut short or damaged in its table of "
+                                       "characters: get it again");
+        return faces;
+    }
     Strike strike;
     strike.name = name;
     strike.width = int(width);

@@ -69,7 +69,7 @@ int finish(const Request &r, const FontTable &table, const QString &drawn, const
     if (const QString problem = pngfile::write(pngfile::image(table), r.png); !problem.isEmpty())
         return fail(r.png, problem);
     if (!missing.isEmpty())
-        note(QStringLiteral("%1 has no %2, so %3 empty")
+        note(QStringLiteral("%1 lacks %2, so %3 empty")
                  .arg(QString::fromUtf8(shown(r.font)), names(missing),
                       missing.size() == 1 ? "its cell is" : "their cells are"));
     if (!cut.isEmpty())
@@ -123,8 +123,15 @@ int drawWithQt(const Request &r, const QByteArray &fontData)
     QList<int> missing;
     for (const char32_t character : missingCharacters(font).toUcs4())
         missing += glyphOf(character);
-    return finish(r, renderFont(font, levels, r.offset),
-                  QStringLiteral("%1 at %2 pixels").arg(family).arg(r.size), {}, missing);
+    if (missing.size() == GlyphCount)
+        return fail(r.font, QStringLiteral("has none of the characters from the space to ~: give "
+                                           "another font"));
+    // What Qt would draw for them is another font's, or a box.
+    FontTable table = renderFont(font, levels, r.offset);
+    for (const int g : missing)
+        for (int k = 1; k <= PixelsPerGlyph; ++k)
+            table.setByte(pixelPosition(g, k), 0);
+    return finish(r, table, QStringLiteral("%1 at %2 pixels").arg(family).arg(r.size), {}, missing);
 }
 
 // Whether the argument names a font file rather than an installed family.
@@ -224,7 +231,8 @@ int render(const Arguments &arguments)
                                 .arg(heights.join(", ")));
     }
     if (file && outline.isNull())
-        return fail(r.font, QStringLiteral("holds no glyphs to draw: give another font"));
+        return fail(r.font, QStringLiteral("holds no glyphs that can be drawn: it may be damaged "
+                                           "or cut short; get it again, or give another font"));
     return drawWithQt(r, outline);
 }
 
