@@ -55,8 +55,8 @@ ClipboardImage fetchX11()
             &std::free);
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     };
-    const xcb_atom_t clipboard = atom("CLIPBOARD"), png = atom("image/png"),
-                     incr = atom("INCR"), property = atom("TESSORA_PASTE");
+    const xcb_atom_t clipboard = atom("CLIPBOARD"), png = atom("image/png"), incr = atom("INCR"),
+                     property = atom("TESSORA_PASTE");
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
     const xcb_window_t window = xcb_generate_id(c.get());
     xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
@@ -92,8 +92,8 @@ ClipboardImage fetchX11()
         if (reply->type == incr || reply->bytes_after > 0)
             return {ClipboardImage::TooLarge, {}};
         const int length = xcb_get_property_value_length(reply.get());
-        return decode(QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
-                                 length));
+        return decode(
+            QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length));
     }
     return {ClipboardImage::NoAnswer, {}};
 }

@@ -39,12 +39,13 @@ QString FontEditor::read()
     return {};
 }
 
-QString FontEditor::save()
+FontEditor::SaveResult FontEditor::save()
 {
     if (!m_state.TableLoaded)
-        return tr("Please read san11res.bin first.");
-    return storageMessage(
-        writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls).failure, true);
+        return {tr("Please read san11res.bin first.")};
+    const WriteResult written =
+        writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls);
+    return {storageMessage(written.failure, true), !written.ok()};
 }
 
 QString FontEditor::loadGlyph(int glyph)

@@ -34,16 +34,23 @@ public:
         QString message;
     };
 
+    // What a Save did: a failed one leaves the edits in memory only, where a PNG can keep them.
+    struct SaveResult {
+        QString message;
+        bool editsUnsaved = false;
+    };
+
     // folder holds the archive, normally the program's own.
     explicit FontEditor(fonttable::Folder folder, fonttable::FileCalls fileCalls = {});
 
     const EditorState &state() const { return m_state; }
+    const fonttable::Folder &folder() const { return m_folder; }
     int penLevel() const { return m_penLevel; }
     const Gridlines &viewerGridlines() const { return m_viewer; }
     const Gridlines &editorGridlines() const { return m_editor; }
 
     QString read();
-    QString save();
+    SaveResult save();
     QString loadGlyph(int glyph);
     PixelClick clickPixel(int pixel);
     // Paints a pixel of the selected glyph with the pen, as the rest of a stroke does.

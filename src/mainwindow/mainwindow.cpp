@@ -4,6 +4,7 @@
 #include "mainwindow/clipboardimage.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/pixeleditor.h"
+#include "mainwindow/unsavedexport.h"
 #include "units/units.h"
 
 #include <QApplication>
@@ -341,7 +342,7 @@ void MainWindow::showChangedGlyph(int glyph)
     m_editor->showGlyph();
 }
 
-void MainWindow::showMessage(const QString &text)
+void MainWindow::showMessage(const QString &text, bool offerExport)
 {
     if (text.isEmpty())
         return;
@@ -351,7 +352,21 @@ void MainWindow::showMessage(const QString &text)
     box.setTextFormat(Qt::PlainText);
     // A path or an error in the text can be selected and copied.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton *exportButton = nullptr;
+    if (offerExport) {
+        box.setInformativeText(
+            tr("Your edits are still here. To keep them, choose \"Export as PNG...\" and save "
+               "the font table as an image; \"tessora-png import\" brings it into the archive "
+               "later."));
+        exportButton = box.addButton(tr("Export as PNG..."), QMessageBox::ActionRole);
+        exportButton->setObjectName(QStringLiteral("ExportPng"));
+        // Enter and Esc still only close the message.
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
     box.exec();
+    if (exportButton && box.clickedButton() == exportButton)
+        showMessage(exportUnsaved(this, m_font));
 }
 
 void MainWindow::read()
@@ -369,7 +384,8 @@ void MainWindow::read()
 
 void MainWindow::save()
 {
-    showMessage(m_font.save());
+    const FontEditor::SaveResult saved = m_font.save();
+    showMessage(saved.message, saved.editsUnsaved);
 }
 
 void MainWindow::loadGlyph(int glyph)

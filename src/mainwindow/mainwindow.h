@@ -40,8 +40,9 @@ protected:
 private:
     void createMenus();
     void createControls(QWidget *client);
-    // Shows the text in a message box, if there is one.
-    void showMessage(const QString &text);
+    // Shows the text in a message box, if there is one; after a failed Save, with a way to keep
+    // the edits in a PNG image.
+    void showMessage(const QString &text, bool offerExport = false);
 
     void read();
     void save();

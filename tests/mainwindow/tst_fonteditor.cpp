@@ -35,7 +35,7 @@ void TestFontEditor::theGamesFontTable()
     QCOMPARE(editor.state().PixelValues[9 - 1], qint16(quint8(block[2'177 - 1])));
     editor.setPenLevel(quint8(~block[2'177 - 1]));
     QVERIFY(editor.clickPixel(9).painted);
-    QCOMPARE(editor.save(), QString());
+    QCOMPARE(editor.save().message, QString());
     block[2'177 - 1] = char(~block[2'177 - 1]);
     QCOMPARE(readAt(path, 525'359'447, 12'289), block + '\0');
 }
@@ -104,7 +104,8 @@ void TestFontEditor::randomRules()
         }
         case 2: { // refused when the archive is not the one read
             const Snapshot disk = Snapshot::of(archive);
-            const QString message = editor.save();
+            const auto [message, unsaved] = editor.save();
+            QCOMPARE(unsaved, state.TableLoaded && !message.isEmpty());
             QVERIFY(refusal.isEmpty() && replaced
                         ? message.endsWith("Nothing was saved; your edits are kept.")
                         : message == refusal);
