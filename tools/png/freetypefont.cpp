@@ -121,6 +121,8 @@ const char *kind(const QByteArray &data)
         {"OTTO", "OpenType"},
         {"ttcf", "TrueType"},
         {"MZ", "Windows FON"},
+        {QByteArray("\0\2", 2), "Windows FNT"},
+        {QByteArray("\0\3", 2), "Windows FNT"},
     };
     for (const auto &[magic, name] : kinds)
         if (data.startsWith(magic))
@@ -146,7 +148,8 @@ Faces readFaces(const QByteArray &data, const QString &name)
         if (const FT_Error error =
                 FT_New_Memory_Face(library, bytes, FT_Long(data.size()), index, &face)) {
             faces.problem =
-                index == 0 && error == FT_Err_Unknown_File_Format && !kind(data)
+                // Short files that are no font at all make FreeType fail otherwise.
+                index == 0 && !kind(data)
                     ? QStringLiteral("not a font that this reads (a console font, BDF, PCF, "
                                      "OpenType, TrueType, or a Windows FON or FNT)")
                 : kind(data)
