@@ -1,6 +1,7 @@
 // Tessora's figures, as medians with the 10th and 90th percentiles of repeated runs: start-up
 // and peak memory against an empty Qt window, Read against a bare read of the same bytes,
-// drawing the table, one paint, and the calls one Save makes.
+// drawing the table, one paint with and without the preview open, the context menu, a paste, and
+// the calls one Save makes.
 
 #include "fonttable/resourcefile.h"
 #include "mainwindow/glyphtableview.h"
@@ -11,10 +12,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -184,6 +189,36 @@ int main(int argc, char *argv[])
     }));
     row("one paint (click and repaint)", paint, "ms");
     verdict("one paint median (ms)", paint.median, 0.2, true);
+
+    // The same with the preview open on its sample text, where glyph 17 ("0") stands once.
+    window.findChild<QAction *>(QStringLiteral("ShowPreview"))->trigger();
+    const Figures previewed = figures(timeEach(2000, [&](int) {
+        QTest::mouseClick(editor, Qt::LeftButton, {}, editor->cellRect(9).center());
+        QCoreApplication::processEvents(); // the preview's block repainted too
+    }));
+    row("one paint, preview open", previewed, "ms");
+    verdict("one paint with the preview median (ms)", previewed.median, 0.2, true);
+
+    // A right click's context menu, from the event to the menu shown, and a paste of a glyph
+    // image from the clipboard, neither waiting on the clipboard's owner.
+    const Figures menu = figures(timeEach(300, [&](int) {
+        QTimer::singleShot(0, [] {
+            if (QWidget *popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        const QPoint at = editor->cellRect(9).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->mapToGlobal(at));
+        QApplication::sendEvent(editor, &event);
+    }));
+    row("context menu opened and closed", menu, "ms");
+    QImage glyph(8, 16, QImage::Format_Grayscale8);
+    glyph.fill(90);
+    QGuiApplication::clipboard()->setImage(glyph);
+    const Figures paste = figures(timeEach(300, [&](int) {
+        window.findChild<QAction *>(QStringLiteral("PasteGlyph"))->trigger();
+        QCoreApplication::processEvents();
+    }));
+    row("paste of a glyph image", paste, "ms");
 
     // The calls one Save makes.
     std::map<std::string, std::pair<int, qint64>> calls; // name -> count, bytes

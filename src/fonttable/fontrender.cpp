@@ -17,7 +17,6 @@ namespace fonttable
 namespace
 {
 
-constexpr char32_t House = U'\u2302';
 
 int editDistance(const QString &a, const QString &b)
 {
@@ -42,18 +41,6 @@ QString withoutFoundry(QString family)
 }
 
 } // namespace
-
-char32_t glyphCharacter(int glyph)
-{
-    return glyph < GlyphCount ? char32_t(' ' + glyph - 1) : House;
-}
-
-int glyphOf(char32_t character)
-{
-    if (character == House || character == 127)
-        return GlyphCount;
-    return character >= ' ' && character < 127 ? int(character - ' ') + 1 : 0;
-}
 
 FontTable renderFont(const QFont &font, const BandLevels &levels, QPoint offset)
 {

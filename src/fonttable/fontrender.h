@@ -3,7 +3,7 @@
 // Drawing an installed font's characters into the font table, light on dark, each in its glyph's
 // cell: the demo archive's font and tessora-png render's. Needs a QGuiApplication.
 
-#include "fonttable/fonttable.h"
+#include "fonttable/textlayout.h"
 
 #include <QFont>
 #include <QPoint>
@@ -13,13 +13,6 @@
 
 namespace fonttable
 {
-
-// The character glyph 1-96 stands for: the space to '~', then the house sign, as the game's
-// glyph for character 127 is drawn.
-char32_t glyphCharacter(int glyph);
-
-// The glyph 1-96 of a character (127 or the house sign for glyph 96), or 0 when it has none.
-int glyphOf(char32_t character);
 
 // The brightness of full ink in each band of glyphs.
 using BandLevels = std::array<quint8, GlyphRows>;

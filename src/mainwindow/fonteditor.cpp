@@ -36,6 +36,7 @@ QString FontEditor::read()
     m_state.TableLoaded = true;
     // The pixel editor shows the glyph as the archive holds it, not as it was before.
     loadPixelValues();
+    emit tableChanged(WholeTable, 0);
     return {};
 }
 
@@ -90,6 +91,7 @@ void FontEditor::paint(int pixel)
     m_state.SelectedPixel = qint16(pixel);
     m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), quint8(m_penLevel));
     m_state.PixelValues[pixel - 1] = qint16(m_penLevel);
+    emit tableChanged(m_state.SelectedGlyph, pixel);
 }
 
 void FontEditor::setPenLevel(int level)
@@ -139,6 +141,7 @@ void FontEditor::setGlyphBytes(int glyph, const Glyph &levels)
     for (int k = 1; k <= PixelsPerGlyph; ++k)
         m_state.FontTable.setByte(pixelPosition(glyph, k), levels[k - 1]);
     loadGlyph(glyph);
+    emit tableChanged(glyph, 0);
 }
 
 void FontEditor::closeChange()
@@ -176,6 +179,7 @@ int FontEditor::moveChange(std::vector<Change> &from, std::vector<Change> &to, b
     if (change.glyph == WholeTable) {
         m_state.FontTable = after ? *change.tableAfter : *change.tableBefore;
         loadPixelValues();
+        emit tableChanged(WholeTable, 0);
     } else {
         setGlyphBytes(change.glyph, after ? change.after : change.before);
     }

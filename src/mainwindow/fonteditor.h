@@ -3,8 +3,8 @@
 #include "fonttable/resourcefile.h"
 #include "mainwindow/editorstate.h"
 
-#include <QCoreApplication>
 #include <QImage>
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -14,9 +14,9 @@
 // The editing rules, without widgets: Read and Save, loading a glyph, a pixel click that picks
 // or paints, the pen, pick mode and the gridline items. Each operation changes the state and
 // returns the message the user must see, if any; the window draws what the state holds.
-class FontEditor
+class FontEditor : public QObject
 {
-    Q_DECLARE_TR_FUNCTIONS(FontEditor)
+    Q_OBJECT
 
 public:
     using Glyph = std::array<quint8, fonttable::PixelsPerGlyph>;
@@ -82,6 +82,11 @@ public:
     // the image stores, or, in why, what keeps the image from being a glyph.
     static QImage image(const Glyph &levels);
     static std::optional<Glyph> fromImage(const QImage &image, QString &why);
+
+signals:
+    // Bytes of the font table changed: one pixel (1-128) of a glyph, the whole glyph for pixel
+    // 0, or the whole table for WholeTable.
+    void tableChanged(int glyph, int pixel);
 
 private:
     struct Change {

@@ -4,6 +4,7 @@
 #include "mainwindow/clipboardimage.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/pixeleditor.h"
+#include "mainwindow/previewwindow.h"
 #include "mainwindow/unsavedexport.h"
 #include "units/units.h"
 
@@ -243,8 +244,14 @@ void MainWindow::createEditActions()
           [this] {
               copyGlyph();
           }},
-         {"PasteGlyph", tr("Paste Glyph"), {QKeySequence(tr("Ctrl+V"))}, [this] {
+         {"PasteGlyph",
+          tr("Paste Glyph"),
+          {QKeySequence(tr("Ctrl+V"))},
+          [this] {
               pasteGlyph();
+          }},
+         {"ShowPreview", tr("Preview\u2026"), {QKeySequence(tr("Ctrl+P"))}, [this] {
+              showPreview();
           }}};
     for (const auto &[name, caption, keys, act] : actions) {
         auto *action = new QAction(caption, this);
@@ -262,9 +269,9 @@ void MainWindow::createEditActions()
             // Paste is offered with a glyph loaded, and says itself what the clipboard holds:
             // asking here would make the menu wait on the clipboard's owner.
             const bool glyph = m_font.glyphLoaded();
-            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph, glyph};
+            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph, glyph, true};
             QMenu menu(this);
-            for (int i = 0; i < 4; ++i) {
+            for (int i = 0; i < 5; ++i) {
                 m_editActions[i]->setEnabled(able[i]);
                 menu.addAction(m_editActions[i]);
             }
@@ -355,10 +362,10 @@ void MainWindow::showMessage(const QString &text, bool offerExport)
     QPushButton *exportButton = nullptr;
     if (offerExport) {
         box.setInformativeText(
-            tr("Your edits are still here. To keep them, choose \"Export as PNG...\" and save "
+            tr("Your edits are still here. To keep them, choose \"Export as PNG\u2026\" and save "
                "the font table as an image; \"tessora-png import\" brings it into the archive "
                "later."));
-        exportButton = box.addButton(tr("Export as PNG..."), QMessageBox::ActionRole);
+        exportButton = box.addButton(tr("Export as PNG\u2026"), QMessageBox::ActionRole);
         exportButton->setObjectName(QStringLiteral("ExportPng"));
         // Enter and Esc still only close the message.
         box.setDefaultButton(QMessageBox::Ok);
@@ -509,6 +516,22 @@ void MainWindow::showAbout()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+void MainWindow::showPreview()
+{
+    if (!m_preview)
+        m_preview = new PreviewWindow(m_font, this);
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_preview)
+        m_preview->close();
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::exit()

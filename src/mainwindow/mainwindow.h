@@ -14,6 +14,7 @@ class QScrollBar;
 class QShortcut;
 class GlyphTableView;
 class PixelEditor;
+class PreviewWindow;
 
 // The program's one working window: the glyph table, the pixel editor with its pen and the menus.
 // It turns the user's input into FontEditor's operations and shows what its state holds.
@@ -36,6 +37,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createMenus();
@@ -48,6 +50,7 @@ private:
     void save();
     void exit();
     void showAbout();
+    void showPreview(); // opened, or the open one shown
 
     void loadGlyph(int glyph);
     void clickPixel(int pixel);
@@ -81,8 +84,9 @@ private:
     QAction *m_sgViewer = nullptr;
     QAction *m_sgEditor = nullptr;
     QShortcut *m_endPicking = nullptr;
-    QList<QAction *> m_editActions; // Undo, Redo, Copy Glyph, Paste Glyph
-    QPointer<AboutWindow> m_about;  // open only while shown
-    bool m_stroke = false;          // the stroke under way paints
+    QList<QAction *> m_editActions;     // Undo, Redo, Copy Glyph, Paste Glyph, Preview
+    QPointer<AboutWindow> m_about;      // open only while shown
+    PreviewWindow *m_preview = nullptr; // made when first asked for
+    bool m_stroke = false;              // the stroke under way paints
     QPointer<QWidget> m_focusBeforeMenus;
 };

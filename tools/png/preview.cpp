@@ -2,7 +2,7 @@
 
 #include "png/commands.h"
 
-#include "fonttable/fontrender.h"
+#include "fonttable/textlayout.h"
 #include "png/pngfile.h"
 
 using namespace fonttable;
@@ -53,26 +53,17 @@ int preview(const Arguments &arguments)
         return usage("--scale must be a whole number from 1 to 32");
     if (png.isEmpty())
         return usage("FILE.png is empty: give the name of the PNG file to write");
-    QList<QList<int>> lines{{}}; // glyphs
-    qsizetype longest = 0;
-    for (const char32_t character : characters(arguments.operands[1])) {
-        if (character == '\n') {
-            lines.emplaceBack();
-            continue;
-        }
-        if (!glyphOf(character)) {
-            note(QStringLiteral("%1 in the text is none of the font table's characters (the space "
-                                "to ~, and \u2302 for the last glyph): leave it out")
-                     .arg(characterName(character)));
-            return 1;
-        }
-        lines.back().append(glyphOf(character));
-        longest = std::max(longest, lines.back().size());
+    const TextLayout text(characters(arguments.operands[1]));
+    if (!text.missing.isEmpty()) {
+        note(QStringLiteral("%1 in the text is none of the font table's characters (the space "
+                            "to ~, and \u2302 for the last glyph): leave it out")
+                 .arg(characterName(text.missing.constFirst())));
+        return 1;
     }
-    if (longest == 0)
+    if (text.columns == 0)
         return usage("TEXT is empty");
     const qsizetype cellWidth = GlyphWidth * *scale, cellHeight = GlyphHeight * *scale;
-    const qsizetype width = longest * cellWidth, height = lines.size() * cellHeight;
+    const qsizetype width = text.columns * cellWidth, height = text.lines.size() * cellHeight;
     if (width > MaxSide || height > MaxSide)
         return fail(png, QStringLiteral("the preview would be %1 x %2 pixels, and its sides may be "
                                         "at most %3: give less text or a smaller --scale")
@@ -88,22 +79,14 @@ int preview(const Arguments &arguments)
     if (const QString problem = readSource(from, table, source); !problem.isEmpty())
         return fail(from, problem);
     QImage image(int(width), int(height), QImage::Format_Grayscale8);
-    for (int y = 0; y < image.height(); ++y) {
-        const QList<int> &line = lines[y / cellHeight];
-        for (int x = 0; x < image.width(); ++x) {
-            // Short lines end in spaces.
-            const int glyph = line.value(x / cellWidth, 1);
-            image.scanLine(y)[x] =
-                table.byte(glyphFirstByte(glyph) + RowBytes * int(y % cellHeight / *scale) +
-                           int(x % cellWidth / *scale));
-        }
-    }
+    drawText({image.bits(), image.bytesPerLine(), *scale}, table, text);
     if (const QString problem = pngfile::write(image, png, source); !problem.isEmpty())
         return fail(png, problem);
     return wrote(arguments.quiet(), png,
                  QStringLiteral("%1 of text in the glyphs of %2, %3 x %4 pixels")
-                     .arg(lines.size() == 1 ? QStringLiteral("a line")
-                                            : QStringLiteral("%1 lines").arg(lines.size()))
+                     .arg(text.lines.size() == 1
+                              ? QStringLiteral("a line")
+                              : QStringLiteral("%1 lines").arg(text.lines.size()))
                      .arg(QString::fromUtf8(shown(from)))
                      .arg(width)
                      .arg(height));
