@@ -1,7 +1,5 @@
 #include "mainwindow/fonteditor.h"
 
-#include "mainwindow/storagemessage.h"
-
 #include <QColorSpace>
 
 #include <cmath>
@@ -14,12 +12,12 @@ FontEditor::FontEditor(Folder folder, FileCalls fileCalls)
     m_state.PenColor = grayColor(quint8(m_penLevel));
 }
 
-QString FontEditor::read()
+FontEditor::Outcome FontEditor::read()
 {
     closeChange();
     const ReadResult result = readBlock(m_folder, m_fileCalls);
     if (!result.ok())
-        return storageMessage(result.failure, false);
+        return {Refusal::None, result.failure};
     // A Read over a table, edited or not, can be undone; the first one has nothing to go back to.
     if (m_state.TableLoaded && m_state.FontTable != result.archive.base) {
         m_undone.push_back({WholeTable,
@@ -40,20 +38,19 @@ QString FontEditor::read()
     return {};
 }
 
-FontEditor::SaveResult FontEditor::save()
+FontEditor::Outcome FontEditor::save()
 {
     if (!m_state.TableLoaded)
-        return {tr("Please read san11res.bin first.")};
-    const WriteResult written =
-        writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls);
-    return {storageMessage(written.failure, true), !written.ok()};
+        return {Refusal::NotRead, {}};
+    return {Refusal::None,
+            writeBlock(m_folder, m_state.Archive, m_state.FontTable, m_fileCalls).failure};
 }
 
-QString FontEditor::loadGlyph(int glyph)
+FontEditor::Outcome FontEditor::loadGlyph(int glyph)
 {
     closeChange();
     if (!m_state.TableLoaded)
-        return tr("Please read san11res.bin first.");
+        return {Refusal::NotRead, {}};
     m_state.SelectedGlyph = qint16(glyph);
     loadPixelValues();
     m_editor.enabled = true;
@@ -71,9 +68,9 @@ FontEditor::PixelClick FontEditor::clickPixel(int pixel)
 {
     closeChange();
     if (!m_state.TableLoaded)
-        return {false, tr("Please read san11res.bin first.")};
+        return {false, Refusal::NotRead};
     if (m_state.SelectedGlyph == 0)
-        return {false, tr("Please select a Character from the Viewer Table first.")};
+        return {false, Refusal::NoGlyph};
     if (m_state.PickMode) {
         // PixelValues follows the paints, so the pick takes the level the cell shows now.
         setPenLevel(m_state.PixelValues[pixel - 1]);
@@ -81,7 +78,7 @@ FontEditor::PixelClick FontEditor::clickPixel(int pixel)
         return {};
     }
     paint(pixel);
-    return {true, {}};
+    return {true, Refusal::None};
 }
 
 void FontEditor::paint(int pixel)
@@ -212,15 +209,10 @@ QImage FontEditor::image(const Glyph &levels)
     return glyph;
 }
 
-std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, QString &why)
+std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, ImageProblem &why)
 {
-    const QString redo = tr(" Copy it again from your image editor, then paste.");
     if (image.size() != QSize(GlyphWidth, GlyphHeight)) {
-        why = tr("The image on the clipboard is %1 x %2 pixels; a glyph is 8 x 16. Scale or crop "
-                 "it to 8 x 16 in your image editor.")
-                  .arg(image.width())
-                  .arg(image.height()) +
-              redo;
+        why = {ImageProblem::Size, image.size(), {}, false};
         return {};
     }
     // The stored numbers are the levels only where they mean the grays shown on a screen.
@@ -228,12 +220,7 @@ std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, QStr
     const auto curve = space.transferFunction();
     if (space.isValid() && curve != QColorSpace::TransferFunction::SRgb &&
         !(curve == QColorSpace::TransferFunction::Gamma && std::abs(space.gamma() - 2.2) < 0.1)) {
-        why = tr("The image on the clipboard is marked as %1, so its numbers are not the grays "
-                 "shown on a screen. Convert it to 8-bit grayscale or sRGB in your image editor.")
-                  .arg(curve == QColorSpace::TransferFunction::Linear ? tr("linear light")
-                                                                      : tr("another tone curve "
-                                                                           "than sRGB's")) +
-              redo;
+        why = {ImageProblem::ToneCurve, {}, {}, curve == QColorSpace::TransferFunction::Linear};
         return {};
     }
     const QImage deep = image.convertToFormat(QImage::Format_RGBA64);
@@ -241,19 +228,13 @@ std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, QStr
     for (int k = 1; k <= PixelsPerGlyph; ++k) {
         const QRgba64 pixel =
             reinterpret_cast<const QRgba64 *>(deep.constScanLine(pixelRow(k)))[pixelColumn(k)];
-        const QString at = tr("The pixel at (%1, %2) of the image on the clipboard")
-                               .arg(pixelColumn(k))
-                               .arg(pixelRow(k));
+        const QPoint at(pixelColumn(k), pixelRow(k));
         if (pixel.alpha() != 0xffff) {
-            why = at +
-                  tr(" is not fully opaque. Flatten the image or remove its alpha channel in "
-                     "your image editor.") +
-                  redo;
+            why = {ImageProblem::NotOpaque, {}, at, false};
             return {};
         }
         if (pixel.red() != pixel.green() || pixel.green() != pixel.blue()) {
-            why = at + tr(" is not gray. Convert the image to grayscale in your image editor.") +
-                  redo;
+            why = {ImageProblem::NotGray, {}, at, false};
             return {};
         }
         levels[k - 1] = quint8((pixel.red() * 255 + 32767) / 65535);

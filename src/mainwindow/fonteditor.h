@@ -13,7 +13,8 @@
 
 // The editing rules, without widgets: Read and Save, loading a glyph, a pixel click that picks
 // or paints, the pen, pick mode and the gridline items. Each operation changes the state and
-// returns the message the user must see, if any; the window draws what the state holds.
+// returns what it met as data, which the window puts in words; the window draws what the state
+// holds.
 class FontEditor : public QObject
 {
     Q_OBJECT
@@ -28,16 +29,32 @@ public:
         bool borders = true;
     };
 
+    // Why an operation did nothing: the table is not read yet, or no glyph is chosen.
+    enum class Refusal { None, NotRead, NoGlyph };
+
+    // What a Read, a Save or the choice of a glyph met, as data that the window words.
+    struct Outcome {
+        Refusal refusal = Refusal::None;
+        fonttable::Failure failure; // what the archive did
+
+        bool ok() const
+        {
+            return refusal == Refusal::None && failure.what == fonttable::Failure::None;
+        }
+    };
+
     // What a click on a pixel cell did.
     struct PixelClick {
         bool painted = false;
-        QString message;
+        Refusal refusal = Refusal::None;
     };
 
-    // What a Save did: a failed one leaves the edits in memory only, where a PNG can keep them.
-    struct SaveResult {
-        QString message;
-        bool editsUnsaved = false;
+    // Why an image is no glyph.
+    struct ImageProblem {
+        enum What { None, Size, ToneCurve, NotOpaque, NotGray } what = None;
+        QSize size;          // of the image, for Size
+        QPoint at;           // the pixel, for NotOpaque and NotGray
+        bool linear = false; // for ToneCurve: linear light, or another curve
     };
 
     // folder holds the archive, normally the program's own.
@@ -49,9 +66,9 @@ public:
     const Gridlines &viewerGridlines() const { return m_viewer; }
     const Gridlines &editorGridlines() const { return m_editor; }
 
-    QString read();
-    SaveResult save();
-    QString loadGlyph(int glyph);
+    Outcome read();
+    Outcome save();
+    Outcome loadGlyph(int glyph);
     PixelClick clickPixel(int pixel);
     // Paints a pixel of the selected glyph with the pen, as the rest of a stroke does.
     void paint(int pixel);
@@ -81,7 +98,7 @@ public:
     // A glyph as an 8 x 16 gray image, as the clipboard carries it, and back: exactly the levels
     // the image stores, or, in why, what keeps the image from being a glyph.
     static QImage image(const Glyph &levels);
-    static std::optional<Glyph> fromImage(const QImage &image, QString &why);
+    static std::optional<Glyph> fromImage(const QImage &image, ImageProblem &why);
 
 signals:
     // Bytes of the font table changed: one pixel (1-128) of a glyph, the whole glyph for pixel

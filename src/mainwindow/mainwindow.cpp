@@ -3,6 +3,7 @@
 #include "about/aboutwindow.h"
 #include "mainwindow/clipboardimage.h"
 #include "mainwindow/glyphtableview.h"
+#include "mainwindow/messages.h"
 #include "mainwindow/pixeleditor.h"
 #include "mainwindow/previewwindow.h"
 #include "mainwindow/unsavedexport.h"
@@ -328,12 +329,12 @@ void MainWindow::pasteGlyph()
                     again);
         return;
     }
-    QString why;
+    FontEditor::ImageProblem why;
     if (const auto levels = FontEditor::fromImage(clipboard.image, why)) {
         m_font.pasteGlyph(*levels);
         showChangedGlyph(state().SelectedGlyph);
     } else {
-        showMessage(why);
+        showMessage(imageMessage(why));
     }
 }
 
@@ -378,9 +379,8 @@ void MainWindow::showMessage(const QString &text, bool offerExport)
 
 void MainWindow::read()
 {
-    const QString message = m_font.read();
-    if (!message.isEmpty()) {
-        showMessage(message);
+    if (const FontEditor::Outcome read = m_font.read(); !read.ok()) {
+        showMessage(outcomeMessage(read));
         return;
     }
     m_viewer->drawTable();
@@ -391,15 +391,15 @@ void MainWindow::read()
 
 void MainWindow::save()
 {
-    const FontEditor::SaveResult saved = m_font.save();
-    showMessage(saved.message, saved.editsUnsaved);
+    const FontEditor::Outcome saved = m_font.save();
+    // After a failed write the edits are in memory only, where a PNG can keep them.
+    showMessage(outcomeMessage(saved, true), saved.failure.what != Failure::None);
 }
 
 void MainWindow::loadGlyph(int glyph)
 {
-    const QString message = m_font.loadGlyph(glyph);
-    if (!message.isEmpty()) {
-        showMessage(message);
+    if (const FontEditor::Outcome loaded = m_font.loadGlyph(glyph); !loaded.ok()) {
+        showMessage(outcomeMessage(loaded));
         return;
     }
     m_editor->showGlyph();
@@ -416,7 +416,7 @@ void MainWindow::clickPixel(int pixel)
     } else {
         showPen();
         showPickMode();
-        showMessage(click.message);
+        showMessage(refusalMessage(click.refusal));
     }
 }
 

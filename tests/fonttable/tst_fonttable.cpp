@@ -1,5 +1,5 @@
 #include "fonttable/resourcefile.h"
-#include "mainwindow/storagemessage.h"
+#include "mainwindow/messages.h"
 
 #include "fonttable/faults.h"
 #include "fonttable/scenes.h"

@@ -30,12 +30,11 @@ void TestFontEditor::theGamesFontTable()
     file.close();
 
     FontEditor editor(Folder(QFile::encodeName(dir.path())));
-    QCOMPARE(editor.read(), QString());
-    QCOMPARE(editor.loadGlyph(17), QString());
+    QVERIFY(editor.read().ok() && editor.loadGlyph(17).ok());
     QCOMPARE(editor.state().PixelValues[9 - 1], qint16(quint8(block[2'177 - 1])));
     editor.setPenLevel(quint8(~block[2'177 - 1]));
     QVERIFY(editor.clickPixel(9).painted);
-    QCOMPARE(editor.save().message, QString());
+    QVERIFY(editor.save().ok());
     block[2'177 - 1] = char(~block[2'177 - 1]);
     QCOMPARE(readAt(path, 525'359'447, 12'289), block + '\0');
 }
@@ -43,8 +42,7 @@ void TestFontEditor::theGamesFontTable()
 // Random operations, each checked against the editor's own state before it.
 void TestFontEditor::randomRules()
 {
-    const QString ReadFirst = "Please read san11res.bin first.";
-    const QString SelectFirst = "Please select a Character from the Viewer Table first.";
+    using Refusal = FontEditor::Refusal;
     QTemporaryDir dir;
     const QByteArray archive = QFile::encodeName(dir.filePath(ResourceName));
     FontEditor editor(Folder(QFile::encodeName(dir.path())));
@@ -75,7 +73,7 @@ void TestFontEditor::randomRules()
         const QString where = QString("step %1").arg(n);
         const FontEditor::Gridlines viewer = editor.viewerGridlines();
         const FontEditor::Gridlines pixels = editor.editorGridlines();
-        QString refusal = !state.TableLoaded ? ReadFirst : QString();
+        Refusal refusal = !state.TableLoaded ? Refusal::NotRead : Refusal::None;
         // First an archive, a Read, a glyph and a click that changes nothing: nothing to undo.
         switch (n <= 4 ? std::array{0, 1, 3, 9}[n - 1] : any(12)) {
         case 0: // the archive made anew, so the next Read sees other bytes
@@ -84,8 +82,7 @@ void TestFontEditor::randomRules()
             replaced = true;
             continue;
         case 1: {
-            const QString message = editor.read();
-            const bool read = message.isEmpty();
+            const bool read = editor.read().ok();
             replaced = replaced && !read;
             QVERIFY2(read == QFile::exists(QString::fromLocal8Bit(archive)), qPrintable(where));
             QVERIFY(state.TableLoaded == (read || before.TableLoaded));
@@ -104,19 +101,20 @@ void TestFontEditor::randomRules()
         }
         case 2: { // refused when the archive is not the one read
             const Snapshot disk = Snapshot::of(archive);
-            const auto [message, unsaved] = editor.save();
-            QCOMPARE(unsaved, state.TableLoaded && !message.isEmpty());
-            QVERIFY(refusal.isEmpty() && replaced
-                        ? message.endsWith("Nothing was saved; your edits are kept.")
-                        : message == refusal);
+            const FontEditor::Outcome saved = editor.save();
+            QCOMPARE(saved.refusal, refusal);
+            // The archive made anew since the Read is another file: never written over.
+            QCOMPARE(saved.failure.what != Failure::None, refusal == Refusal::None && replaced);
+            QCOMPARE(saved.failure.written, Failure::Nothing);
             QVERIFY(Snapshot::of(archive) ==
-                    (message.isEmpty() ? Snapshot::archive(state.FontTable) : disk));
+                    (saved.ok() ? Snapshot::archive(state.FontTable) : disk));
             break;
         }
         case 3:
-            QCOMPARE(editor.loadGlyph(glyph), refusal);
-            QCOMPARE(state.SelectedGlyph, qint16(refusal.isEmpty() ? glyph : before.SelectedGlyph));
-            for (int k = 1; refusal.isEmpty() && k <= PixelsPerGlyph; ++k)
+            QCOMPARE(editor.loadGlyph(glyph).refusal, refusal);
+            QCOMPARE(state.SelectedGlyph,
+                     qint16(refusal == Refusal::None ? glyph : before.SelectedGlyph));
+            for (int k = 1; refusal == Refusal::None && k <= PixelsPerGlyph; ++k)
                 QCOMPARE(state.PixelValues[k - 1], state.FontTable.byte(pixelPosition(glyph, k)));
             QVERIFY(state.PickMode == before.PickMode && state.FontTable == before.FontTable);
             continue;
@@ -151,27 +149,27 @@ void TestFontEditor::randomRules()
         }
         case 9: { // a stroke, or the glyph pasted over another as an image from the clipboard
             const auto copied = editor.copyGlyph();
-            QCOMPARE(bool(copied), refusal.isEmpty() && state.SelectedGlyph);
+            QCOMPARE(bool(copied), refusal == Refusal::None && state.SelectedGlyph);
             if (!copied || n == 4 || any(2)) {
                 // Now and then a click that paints the level the pixel has: no change to undo.
                 const bool same = copied && (n == 4 || any(3) == 0);
                 if (same)
                     editor.setPenLevel(state.PixelValues[pixel - 1]);
-                const bool painted = refusal.isEmpty() && editor.clickPixel(pixel).painted;
+                const bool painted = refusal == Refusal::None && editor.clickPixel(pixel).painted;
                 for (int i = 0; painted && !same && i < 5; ++i)
                     editor.paint(any(PixelsPerGlyph) + 1);
                 changed();
                 QCOMPARE(editor.canUndo(), at > 0);
                 continue;
             }
-            QString why;
-            QVERIFY(editor.loadGlyph(glyph).isEmpty() &&
+            FontEditor::ImageProblem why;
+            QVERIFY(editor.loadGlyph(glyph).ok() &&
                     editor.pasteGlyph(*FontEditor::fromImage(FontEditor::image(*copied), why)));
             QVERIFY(editor.copyGlyph() == copied && state.SelectedGlyph == glyph);
             changed();
             QImage coloured = FontEditor::image(*copied).convertToFormat(QImage::Format_RGB32);
             coloured.setPixel(any(8), any(16), qRgb(1, 2, 3));
-            QVERIFY(!FontEditor::fromImage(coloured, why) && why.contains("is not gray"));
+            QVERIFY(!FontEditor::fromImage(coloured, why) && why.what == why.NotGray);
             continue;
         }
         default: { // a click on a pixel; now and then a paint, then a pick of the same pixel
@@ -181,10 +179,10 @@ void TestFontEditor::randomRules()
             const int level = editor.penLevel();
             const bool picking = state.PickMode;
             const FontEditor::PixelClick click = editor.clickPixel(pixel);
-            if (refusal.isEmpty() && !state.SelectedGlyph)
-                refusal = SelectFirst;
-            QCOMPARE(click.message, refusal);
-            QCOMPARE(click.painted, refusal.isEmpty() && !picking);
+            if (refusal == Refusal::None && !state.SelectedGlyph)
+                refusal = Refusal::NoGlyph;
+            QCOMPARE(click.refusal, refusal);
+            QCOMPARE(click.painted, refusal == Refusal::None && !picking);
             if (click.painted) {
                 changed();
                 FontTable painted = before.FontTable;
@@ -197,7 +195,7 @@ void TestFontEditor::randomRules()
                     QVERIFY(!editor.clickPixel(pixel).painted && !state.PickMode);
                     QCOMPARE(editor.penLevel(), level); // as painted, not as loaded
                 }
-            } else if (refusal.isEmpty()) { // a pick
+            } else if (refusal == Refusal::None) { // a pick
                 QCOMPARE(editor.penLevel(), int(before.PixelValues[pixel - 1]));
                 QVERIFY(!state.PickMode && state.FontTable == before.FontTable);
             } else {

@@ -1,6 +1,7 @@
 #include "about/aboutwindow.h"
 #include "mainwindow/glyphtableview.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/messages.h"
 #include "mainwindow/pixeleditor.h"
 #include "mainwindow/previewwindow.h"
 #include "mainwindow/textpreview.h"
@@ -452,11 +453,11 @@ void TestMainWindow::step()
         } else {
             find<QAction>("Read")->trigger();
         }
-        say(m_shadow->read());
+        say(outcomeMessage(m_shadow->read()));
         break;
     case 2:
         find<QAction>("Save")->trigger();
-        say(m_shadow->save().message);
+        say(outcomeMessage(m_shadow->save(), true));
         break;
     case 3: // a glyph: by the mouse, or a screen reader's press
         if (any(3))
@@ -466,7 +467,7 @@ void TestMainWindow::step()
                 ->child(g - 1)
                 ->actionInterface()
                 ->doAction(QAccessibleActionInterface::pressAction());
-        say(m_shadow->loadGlyph(g));
+        say(outcomeMessage(m_shadow->loadGlyph(g)));
         break;
     case 4: { // the pen: its arrows by mouse, and keys
         const int move = any(10), pen = m_shadow->penLevel();
@@ -540,7 +541,8 @@ void TestMainWindow::step()
                 mark = row * columns + column + 1;
         }
         QTest::keyClick(grid, any(2) ? Qt::Key_Space : Qt::Key_Return);
-        say(which ? m_shadow->clickPixel(mark).message : m_shadow->loadGlyph(mark));
+        say(which ? refusalMessage(m_shadow->clickPixel(mark).refusal)
+                  : outcomeMessage(m_shadow->loadGlyph(mark)));
         break;
     }
     case 12: { // Esc, wherever the keyboard is
@@ -563,7 +565,7 @@ void TestMainWindow::step()
         QTest::mouseMove(m_editor, out);
         QTest::mouseRelease(m_editor, Qt::LeftButton, {}, out);
         const FontEditor::PixelClick press = m_shadow->clickPixel(k);
-        say(press.message);
+        say(refusalMessage(press.refusal));
         for (int i = 0; press.painted && i < entered.size(); ++i)
             m_shadow->paint(entered[i][0].toInt());
         // However fast the move, each cell of the line once, each a neighbour of the last; no cell
@@ -622,12 +624,12 @@ void TestMainWindow::step()
             QApplication::sendEvent(grid, &event);
             QCOMPARE(shown, able);
         }
-        QString why;
+        FontEditor::ImageProblem why;
         const auto glyph = command == 3 ? FontEditor::fromImage(clipboard, why) : std::nullopt;
         if (command < 2)
             command ? m_shadow->redo() : m_shadow->undo();
         else if (command == 3 && m_shadow->copyGlyph() && !clipboard.isNull())
-            glyph ? void(m_shadow->pasteGlyph(*glyph)) : say(why);
+            glyph ? void(m_shadow->pasteGlyph(*glyph)) : say(imageMessage(why));
         if (auto *text = m_window->findChild<QPlainTextEdit *>("PreviewText"); command == 4) {
             QString every;
             for (int g = 1; g <= GlyphCount; ++g)
@@ -639,7 +641,7 @@ void TestMainWindow::step()
     }
     default:
         clickCell(m_editor, k);
-        say(m_shadow->clickPixel(k).message);
+        say(refusalMessage(m_shadow->clickPixel(k).refusal));
     }
 }
 

@@ -1,4 +1,4 @@
-#include "mainwindow/storagemessage.h"
+#include "mainwindow/messages.h"
 
 #include <QCoreApplication>
 
@@ -184,4 +184,57 @@ QString storageMessage(const Failure &failure, bool saving)
                 ? tr("\n\nThe font table in the file may be incomplete. Your edits are kept: "
                      "choose Save again once the problem is solved.")
                 : tr("\n\nNothing was saved; your edits are kept."));
+}
+
+QString refusalMessage(FontEditor::Refusal refusal)
+{
+    switch (refusal) {
+    case FontEditor::Refusal::None:
+        break;
+    case FontEditor::Refusal::NotRead:
+        return tr("Please read san11res.bin first.");
+    case FontEditor::Refusal::NoGlyph:
+        return tr("Please select a Character from the Viewer Table first.");
+    }
+    return {};
+}
+
+QString outcomeMessage(const FontEditor::Outcome &outcome, bool saving)
+{
+    if (outcome.refusal != FontEditor::Refusal::None)
+        return refusalMessage(outcome.refusal);
+    return storageMessage(outcome.failure, saving);
+}
+
+QString imageMessage(const FontEditor::ImageProblem &problem)
+{
+    const QString again = tr(" Copy it again from your image editor, then paste.");
+    const QString at = tr("The pixel at (%1, %2) of the image on the clipboard")
+                           .arg(problem.at.x())
+                           .arg(problem.at.y());
+    switch (problem.what) {
+    case FontEditor::ImageProblem::None:
+        break;
+    case FontEditor::ImageProblem::Size:
+        return tr("The image on the clipboard is %1 x %2 pixels; a glyph is 8 x 16. Scale or crop "
+                  "it to 8 x 16 in your image editor.")
+                   .arg(problem.size.width())
+                   .arg(problem.size.height()) +
+               again;
+    case FontEditor::ImageProblem::ToneCurve:
+        return tr("The image on the clipboard is marked as %1, so its numbers are not the grays "
+                  "shown on a screen. Convert it to 8-bit grayscale or sRGB in your image editor.")
+                   .arg(problem.linear ? tr("linear light")
+                                       : tr("another tone curve than sRGB's")) +
+               again;
+    case FontEditor::ImageProblem::NotOpaque:
+        return at +
+               tr(" is not fully opaque. Flatten the image or remove its alpha channel in your "
+                  "image editor.") +
+               again;
+    case FontEditor::ImageProblem::NotGray:
+        return at + tr(" is not gray. Convert the image to grayscale in your image editor.") +
+               again;
+    }
+    return {};
 }
