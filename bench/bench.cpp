@@ -4,9 +4,9 @@
 // the calls one Save makes.
 
 #include "fonttable/resourcefile.h"
-#include "mainwindow/glyphtableview.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/pixeleditor.h"
+#include "views/glyphtableview.h"
+#include "views/pixeleditor.h"
 
 #include "support/support.h"
 

@@ -1,6 +1,6 @@
 #include "about/aboutwindow.h"
 
-#include "units/units.h"
+#include "views/units.h"
 
 #include <QGuiApplication>
 #include <QIcon>

@@ -2,12 +2,12 @@
 
 #include "about/aboutwindow.h"
 #include "mainwindow/clipboardimage.h"
-#include "mainwindow/glyphtableview.h"
 #include "mainwindow/messages.h"
-#include "mainwindow/pixeleditor.h"
 #include "mainwindow/previewwindow.h"
 #include "mainwindow/unsavedexport.h"
-#include "units/units.h"
+#include "views/glyphtableview.h"
+#include "views/pixeleditor.h"
+#include "views/units.h"
 
 #include <QApplication>
 #include <QClipboard>

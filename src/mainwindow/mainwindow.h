@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
 
 // What the window says of what the editor met: what happened, and what the user can do from
 // here with the edits the window keeps.

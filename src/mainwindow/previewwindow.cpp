@@ -1,6 +1,6 @@
 #include "mainwindow/previewwindow.h"
 
-#include "mainwindow/textpreview.h"
+#include "views/textpreview.h"
 
 #include <QBoxLayout>
 #include <QColorDialog>

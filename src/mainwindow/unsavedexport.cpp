@@ -1,6 +1,6 @@
 #include "mainwindow/unsavedexport.h"
 
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
 #include "png/pngfile.h"
 
 #include <QCoreApplication>

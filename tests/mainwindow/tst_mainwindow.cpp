@@ -1,10 +1,10 @@
 #include "about/aboutwindow.h"
-#include "mainwindow/glyphtableview.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/messages.h"
-#include "mainwindow/pixeleditor.h"
 #include "mainwindow/previewwindow.h"
-#include "mainwindow/textpreview.h"
+#include "views/glyphtableview.h"
+#include "views/pixeleditor.h"
+#include "views/textpreview.h"
 
 #include "support/support.h"
 

@@ -3,7 +3,7 @@
 // dark. It goes into the given folder unless Tessora would find an archive there already; an
 // existing file is never touched.
 
-#include "fonttable/fontrender.h"
+#include "fontrender/fontrender.h"
 #include "fonttable/resourcefile.h"
 
 #include <QDir>

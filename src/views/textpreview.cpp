@@ -1,6 +1,6 @@
-#include "mainwindow/textpreview.h"
+#include "views/textpreview.h"
 
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
 
 #include "support/support.h"
 

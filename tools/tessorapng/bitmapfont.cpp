@@ -1,4 +1,4 @@
-#include "png/bitmapfont.h"
+#include "tessorapng/bitmapfont.h"
 
 #include "png/pngfile.h"
 

@@ -2,8 +2,8 @@
 // is an image, 128 pixels wide and 96 rows high, one gray byte a pixel, so the PNG holds it as
 // it lies. Import goes through the same checks and verification as Tessora's Save.
 
-#include "png/commands.h"
 #include "png/pngfile.h"
+#include "tessorapng/commands.h"
 
 #include <cstdio>
 #include <vector>

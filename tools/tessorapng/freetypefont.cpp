@@ -1,6 +1,6 @@
-#include "png/bitmapfont.h"
+#include "tessorapng/bitmapfont.h"
 
-#include "fonttable/fontrender.h"
+#include "fontrender/fontrender.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

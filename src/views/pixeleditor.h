@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mainwindow/cellgrid.h"
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
+#include "views/cellgrid.h"
 
 // The 8 x 16 grid of Editor cells, one a pixel of the glyph being edited, each showing the
 // pixel's level as the editor holds it. A click on a cell reports its pixel.

@@ -1,6 +1,6 @@
-#include "mainwindow/pixeleditor.h"
+#include "views/pixeleditor.h"
 
-#include "units/units.h"
+#include "views/units.h"
 
 #include <QPainter>
 

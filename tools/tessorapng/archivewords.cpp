@@ -1,7 +1,7 @@
 // How tessora-png tells what went wrong with the archive: the same findings as Tessora's window,
 // worded for the command line.
 
-#include "png/commandline.h"
+#include "tessorapng/commandline.h"
 
 using namespace fonttable;
 

@@ -2,9 +2,9 @@
 // a header, the glyphs one after the other, each row in whole bytes with its leftmost pixel in
 // the highest bit, then, when the header says so, a table of the characters each glyph shows.
 
-#include "png/bitmapfont.h"
+#include "tessorapng/bitmapfont.h"
 
-#include "fonttable/fontrender.h"
+#include "fontrender/fontrender.h"
 
 #include <QtEndian>
 

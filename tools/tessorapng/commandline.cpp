@@ -1,4 +1,4 @@
-#include "png/commandline.h"
+#include "tessorapng/commandline.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "mainwindow/cellgrid.h"
+#include "views/cellgrid.h"
 
-#include "units/units.h"
+#include "views/units.h"
 
 #include <QAccessibleWidget>
 #include <QKeyEvent>

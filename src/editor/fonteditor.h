@@ -1,7 +1,7 @@
 #pragma once
 
+#include "editor/editorstate.h"
 #include "fonttable/resourcefile.h"
-#include "mainwindow/editorstate.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "mainwindow/glyphtableview.h"
+#include "views/glyphtableview.h"
 
-#include "units/units.h"
+#include "views/units.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "fonttable/fontrender.h"
+#include "fontrender/fontrender.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -16,7 +16,6 @@ namespace fonttable
 
 namespace
 {
-
 
 int editDistance(const QString &a, const QString &b)
 {

@@ -2,11 +2,11 @@
 // family. A bitmap font arrives pixel for pixel at one of its own sizes; an outline font is drawn
 // by Qt, centred in each cell.
 
-#include "png/commands.h"
+#include "tessorapng/commands.h"
 
-#include "fonttable/fontrender.h"
-#include "png/bitmapfont.h"
+#include "fontrender/fontrender.h"
 #include "png/pngfile.h"
+#include "tessorapng/bitmapfont.h"
 
 #include <QDir>
 #include <QFileInfo>

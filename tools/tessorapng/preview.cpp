@@ -1,6 +1,6 @@
 // tessora-png preview: a text drawn in the font table's glyphs, as the game would show it.
 
-#include "png/commands.h"
+#include "tessorapng/commands.h"
 
 #include "fonttable/textlayout.h"
 #include "png/pngfile.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mainwindow/cellgrid.h"
-#include "mainwindow/fonteditor.h"
+#include "editor/fonteditor.h"
+#include "views/cellgrid.h"
 
 #include <bitset>
 

@@ -2,7 +2,7 @@
 
 // tessora-png's commands, each given its arguments and returning the exit status.
 
-#include "png/commandline.h"
+#include "tessorapng/commandline.h"
 
 namespace tessorapng
 {

@@ -1,4 +1,4 @@
-#include "units/units.h"
+#include "views/units.h"
 
 namespace units
 {
