@@ -35,6 +35,8 @@ FontEditor::Outcome FontEditor::read()
     // The pixel editor shows the glyph as the archive holds it, not as it was before.
     loadPixelValues();
     emit tableChanged(WholeTable, 0);
+    emit selectionChanged();
+    emit gridlinesChanged();
     return {};
 }
 
@@ -54,6 +56,8 @@ FontEditor::Outcome FontEditor::loadGlyph(int glyph)
     m_state.SelectedGlyph = qint16(glyph);
     loadPixelValues();
     m_editor.enabled = true;
+    emit selectionChanged();
+    emit gridlinesChanged();
     return {};
 }
 
@@ -67,6 +71,7 @@ void FontEditor::loadPixelValues()
 FontEditor::PixelClick FontEditor::clickPixel(int pixel)
 {
     closeChange();
+    m_strokePaints = false;
     if (!m_state.TableLoaded)
         return {false, Refusal::NotRead};
     if (m_state.SelectedGlyph == 0)
@@ -78,7 +83,15 @@ FontEditor::PixelClick FontEditor::clickPixel(int pixel)
         return {};
     }
     paint(pixel);
+    m_strokePaints = true;
     return {true, Refusal::None};
+}
+
+void FontEditor::continueStroke(int pixel)
+{
+    // Only a stroke whose press painted, and only until the next command.
+    if (m_strokePaints && m_open)
+        paint(pixel);
 }
 
 void FontEditor::paint(int pixel)
@@ -95,16 +108,19 @@ void FontEditor::setPenLevel(int level)
 {
     m_penLevel = level;
     m_state.PenColor = grayColor(quint8(level));
+    emit penChanged();
 }
 
 void FontEditor::enterPickMode()
 {
     m_state.PickMode = true;
+    emit pickModeChanged();
 }
 
 void FontEditor::endPickMode()
 {
     m_state.PickMode = false;
+    emit pickModeChanged();
 }
 
 // The table's check mark stands while its borders are off.
@@ -114,6 +130,7 @@ void FontEditor::toggleViewerGridlines()
         return;
     m_viewer.checked = !m_viewer.checked;
     m_viewer.borders = !m_viewer.checked;
+    emit gridlinesChanged();
 }
 
 // The editor's check mark stands while its borders are on.
@@ -123,6 +140,7 @@ void FontEditor::toggleEditorGridlines()
         return;
     m_editor.checked = !m_editor.checked;
     m_editor.borders = m_editor.checked;
+    emit gridlinesChanged();
 }
 
 FontEditor::Glyph FontEditor::glyphBytes(int glyph) const
@@ -177,6 +195,7 @@ int FontEditor::moveChange(std::vector<Change> &from, std::vector<Change> &to, b
         m_state.FontTable = after ? *change.tableAfter : *change.tableBefore;
         loadPixelValues();
         emit tableChanged(WholeTable, 0);
+        emit selectionChanged();
     } else {
         setGlyphBytes(change.glyph, after ? change.after : change.before);
     }

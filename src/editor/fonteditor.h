@@ -70,8 +70,11 @@ public:
     Outcome save();
     Outcome loadGlyph(int glyph);
     PixelClick clickPixel(int pixel);
-    // Paints a pixel of the selected glyph with the pen, as the rest of a stroke does.
+    // Paints a pixel of the selected glyph with the pen.
     void paint(int pixel);
+    // A pixel the pointer entered with the button held since a click: painted as the rest of the
+    // stroke when the click painted.
+    void continueStroke(int pixel);
     void setPenLevel(int level);
     void enterPickMode();
     void endPickMode();
@@ -90,6 +93,12 @@ public:
     int redo();
     // Whether the pixel editor holds a glyph, which copy and paste need.
     bool glyphLoaded() const { return m_state.TableLoaded && m_state.SelectedGlyph != 0; }
+    // What the edit commands can do now: Undo, Redo, Copy Glyph, Paste Glyph. Paste is offered
+    // with a glyph loaded, whatever the clipboard holds: asking it could wait on its owner.
+    struct Offers {
+        bool undo, redo, copy, paste;
+    };
+    Offers offers() const { return {canUndo(), canRedo(), glyphLoaded(), glyphLoaded()}; }
     // The glyph in the pixel editor, pixel 1 first; empty when there is none.
     std::optional<Glyph> copyGlyph() const;
     // Levels over the glyph in the pixel editor, as one change; false when there is none.
@@ -104,6 +113,11 @@ signals:
     // Bytes of the font table changed: one pixel (1-128) of a glyph, the whole glyph for pixel
     // 0, or the whole table for WholeTable.
     void tableChanged(int glyph, int pixel);
+    // The pixel editor's glyph, or its levels, loaded afresh.
+    void selectionChanged();
+    void penChanged();
+    void pickModeChanged();
+    void gridlinesChanged();
 
 private:
     struct Change {
@@ -125,5 +139,6 @@ private:
     Gridlines m_viewer;
     Gridlines m_editor;
     std::optional<Change> m_open; // the change under way: a stroke goes on until the next command
+    bool m_strokePaints = false;  // the last click on a pixel painted
     std::vector<Change> m_undone, m_redone; // every change of this session
 };

@@ -70,7 +70,7 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      m_font(std::move(folder), std::move(fileCalls))
+      m_fontEditor(std::move(folder), std::move(fileCalls))
 {
     // The design's one size of text for every window, its menus and its messages. The change
     // reaches a window already made only once the event loop runs, so this one takes the font
@@ -89,6 +89,7 @@ MainWindow::MainWindow(Folder folder, FileCalls fileCalls, QWidget *parent)
     createControls(client);
     createMenus();
     createEditActions();
+    followEditor();
 
     showPen();
 
@@ -105,20 +106,17 @@ MainWindow::~MainWindow()
 
 void MainWindow::createControls(QWidget *client)
 {
-    m_viewer = new GlyphTableView(m_font, client);
-    m_viewer->move(units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
+    m_glyphTable = new GlyphTableView(m_fontEditor, client);
+    m_glyphTable->move(
+        units::layoutRect(GlyphTableView::Left, GlyphTableView::Top, 0, 0).topLeft());
 
-    connect(m_viewer, &GlyphTableView::cellClicked, this, &MainWindow::loadGlyph);
+    connect(m_glyphTable, &GlyphTableView::cellClicked, this, &MainWindow::loadGlyph);
 
-    m_editor = new PixelEditor(m_font, client);
-    m_editor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
-    m_editor->setStrokes(true);
-    connect(m_editor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
-    // The rest of a stroke paints only where its press painted.
-    connect(m_editor, &PixelEditor::cellEntered, this, [this](int pixel) {
-        if (m_stroke)
-            paint(pixel);
-    });
+    m_pixelEditor = new PixelEditor(m_fontEditor, client);
+    m_pixelEditor->move(units::layoutRect(PixelEditor::Left, PixelEditor::Top, 0, 0).topLeft());
+    m_pixelEditor->setStrokes(true);
+    connect(m_pixelEditor, &PixelEditor::cellClicked, this, &MainWindow::clickPixel);
+    connect(m_pixelEditor, &PixelEditor::cellEntered, &m_fontEditor, &FontEditor::continueStroke);
 
     m_penPictureBox = new QFrame(client);
     m_penPictureBox->setObjectName(QStringLiteral("PenPictureBox"));
@@ -136,7 +134,7 @@ void MainWindow::createControls(QWidget *client)
     m_hScroll1->setAccessibleName(tr("Pen level"));
     m_hScroll1->setAccessibleDescription(
         tr("Gray level of the pen, from 0 (black) to 255 (white)"));
-    m_hScroll1->setValue(m_font.penLevel());
+    m_hScroll1->setValue(m_fontEditor.penLevel());
     // From the keyboard: Right and Up raise the level, Page Up by 16.
     m_hScroll1->setInvertedControls(false);
     m_hScroll1->setFocusPolicy(Qt::StrongFocus);
@@ -150,7 +148,7 @@ void MainWindow::createControls(QWidget *client)
     m_penFocus->hide();
     m_hScroll1->installEventFilter(this);
     // Emitted only when the level differs, both while dragging and when set from code.
-    connect(m_hScroll1, &QScrollBar::valueChanged, this, &MainWindow::setPenLevel);
+    connect(m_hScroll1, &QScrollBar::valueChanged, &m_fontEditor, &FontEditor::setPenLevel);
 
     m_penNumber = new QLabel(client);
     m_penNumber->setObjectName(QStringLiteral("PenNumber"));
@@ -166,10 +164,10 @@ void MainWindow::createControls(QWidget *client)
     m_pickColor->setAccessibleName(tr("Pick Color"));
     m_pickColor->setAccessibleDescription(tr("Take the pen's level from the next pixel clicked"));
     m_pickColor->setCheckable(true);
-    connect(m_pickColor, &QPushButton::clicked, this, &MainWindow::enterPickMode);
+    connect(m_pickColor, &QPushButton::clicked, &m_fontEditor, &FontEditor::enterPickMode);
 
-    setTabOrder(m_viewer, m_editor);
-    setTabOrder(m_editor, m_hScroll1);
+    setTabOrder(m_glyphTable, m_pixelEditor);
+    setTabOrder(m_pixelEditor, m_hScroll1);
     setTabOrder(m_hScroll1, m_pickColor);
 }
 
@@ -191,14 +189,8 @@ void MainWindow::createMenus()
         item->setChecked(true);
         item->setEnabled(false);
     }
-    connect(m_sgViewer, &QAction::triggered, this, [this] {
-        m_font.toggleViewerGridlines();
-        showGridlines();
-    });
-    connect(m_sgEditor, &QAction::triggered, this, [this] {
-        m_font.toggleEditorGridlines();
-        showGridlines();
-    });
+    connect(m_sgViewer, &QAction::triggered, &m_fontEditor, &FontEditor::toggleViewerGridlines);
+    connect(m_sgEditor, &QAction::triggered, &m_fontEditor, &FontEditor::toggleEditorGridlines);
     view->addMenu(gridlines);
     menuBar()->addMenu(view);
 
@@ -220,7 +212,7 @@ void MainWindow::createMenus()
     // take the key for itself; only while picking, so that otherwise Esc is the widgets' own.
     m_endPicking = new QShortcut(Qt::Key_Escape, this);
     m_endPicking->setEnabled(false);
-    connect(m_endPicking, &QShortcut::activated, this, &MainWindow::endPickMode);
+    connect(m_endPicking, &QShortcut::activated, &m_fontEditor, &FontEditor::endPickMode);
     connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
 }
 
@@ -264,13 +256,13 @@ void MainWindow::createEditActions()
         m_editActions << action;
     }
     // A right click on either grid offers them, each greyed out where it cannot act now.
-    for (CellGrid *grid : std::initializer_list<CellGrid *>{m_viewer, m_editor}) {
+    for (CellGrid *grid : std::initializer_list<CellGrid *>{m_glyphTable, m_pixelEditor}) {
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
             // Paste is offered with a glyph loaded, and says itself what the clipboard holds:
             // asking here would make the menu wait on the clipboard's owner.
-            const bool glyph = m_font.glyphLoaded();
-            const bool able[] = {m_font.canUndo(), m_font.canRedo(), glyph, glyph, true};
+            const FontEditor::Offers offers = m_fontEditor.offers();
+            const bool able[] = {offers.undo, offers.redo, offers.copy, offers.paste, true};
             QMenu menu(this);
             for (int i = 0; i < 5; ++i) {
                 m_editActions[i]->setEnabled(able[i]);
@@ -293,18 +285,18 @@ bool MainWindow::menusClosed() const
 void MainWindow::undoOrRedo(bool redo)
 {
     if (menusClosed())
-        showChangedGlyph(redo ? m_font.redo() : m_font.undo());
+        redo ? m_fontEditor.redo() : m_fontEditor.undo();
 }
 
 void MainWindow::copyGlyph()
 {
-    if (const auto glyph = m_font.copyGlyph(); glyph && menusClosed())
+    if (const auto glyph = m_fontEditor.copyGlyph(); glyph && menusClosed())
         QGuiApplication::clipboard()->setImage(FontEditor::image(*glyph));
 }
 
 void MainWindow::pasteGlyph()
 {
-    if (!m_font.glyphLoaded() || !menusClosed())
+    if (!m_fontEditor.glyphLoaded() || !menusClosed())
         return;
     const ClipboardImage clipboard = ClipboardImage::fetch();
     const QString again = tr(" Copy it again, then paste.");
@@ -331,23 +323,10 @@ void MainWindow::pasteGlyph()
     }
     FontEditor::ImageProblem why;
     if (const auto levels = FontEditor::fromImage(clipboard.image, why)) {
-        m_font.pasteGlyph(*levels);
-        showChangedGlyph(state().SelectedGlyph);
+        m_fontEditor.pasteGlyph(*levels);
     } else {
         showMessage(imageMessage(why));
     }
-}
-
-// The glyph an undo, a redo or a paste changed, in the table and, loaded, in the pixel editor.
-void MainWindow::showChangedGlyph(int glyph)
-{
-    if (glyph == 0)
-        return;
-    if (glyph == FontEditor::WholeTable)
-        m_viewer->drawTable();
-    else
-        m_viewer->redrawGlyph(glyph);
-    m_editor->showGlyph();
 }
 
 void MainWindow::showMessage(const QString &text, bool offerExport)
@@ -363,9 +342,8 @@ void MainWindow::showMessage(const QString &text, bool offerExport)
     QPushButton *exportButton = nullptr;
     if (offerExport) {
         box.setInformativeText(
-            tr("Your edits are still here. To keep them, choose \"Export as PNG\u2026\" and save "
-               "the font table as an image; \"tessora-png import\" brings it into the archive "
-               "later."));
+            tr("To keep them in a file meanwhile, choose \"Export as PNG\u2026\": \"tessora-png "
+               "import\" brings that image into the archive later."));
         exportButton = box.addButton(tr("Export as PNG\u2026"), QMessageBox::ActionRole);
         exportButton->setObjectName(QStringLiteral("ExportPng"));
         // Enter and Esc still only close the message.
@@ -374,109 +352,78 @@ void MainWindow::showMessage(const QString &text, bool offerExport)
     }
     box.exec();
     if (exportButton && box.clickedButton() == exportButton)
-        showMessage(exportUnsaved(this, m_font));
+        showMessage(exportUnsaved(this, m_fontEditor));
 }
 
 void MainWindow::read()
 {
-    if (const FontEditor::Outcome read = m_font.read(); !read.ok()) {
+    if (const FontEditor::Outcome read = m_fontEditor.read(); !read.ok())
         showMessage(outcomeMessage(read));
-        return;
-    }
-    m_viewer->drawTable();
-    if (state().SelectedGlyph != 0)
-        m_editor->showGlyph();
-    showGridlines();
 }
 
 void MainWindow::save()
 {
-    const FontEditor::Outcome saved = m_font.save();
+    const FontEditor::Outcome saved = m_fontEditor.save();
     // After a failed write the edits are in memory only, where a PNG can keep them.
     showMessage(outcomeMessage(saved, true), saved.failure.what != Failure::None);
 }
 
 void MainWindow::loadGlyph(int glyph)
 {
-    if (const FontEditor::Outcome loaded = m_font.loadGlyph(glyph); !loaded.ok()) {
-        showMessage(outcomeMessage(loaded));
-        return;
-    }
-    m_editor->showGlyph();
-    showGridlines();
+    showMessage(outcomeMessage(m_fontEditor.loadGlyph(glyph)));
 }
 
 void MainWindow::clickPixel(int pixel)
 {
-    const FontEditor::PixelClick click = m_font.clickPixel(pixel);
-    // The rest of a stroke paints only where its press painted.
-    m_stroke = click.painted;
-    if (click.painted) {
-        showPaint(pixel);
-    } else {
-        showPen();
-        showPickMode();
-        showMessage(refusalMessage(click.refusal));
-    }
+    showMessage(refusalMessage(m_fontEditor.clickPixel(pixel).refusal));
 }
 
-void MainWindow::paint(int pixel)
+// What the editor changed, shown where it shows.
+void MainWindow::followEditor()
 {
-    m_font.paint(pixel);
-    showPaint(pixel);
-}
-
-void MainWindow::showPaint(int pixel)
-{
-    m_editor->paintPixel(pixel);
-    m_viewer->repaintPixel(state().SelectedGlyph, pixel);
-}
-
-void MainWindow::setPenLevel(int level)
-{
-    m_font.setPenLevel(level);
-    showPen();
+    connect(&m_fontEditor, &FontEditor::tableChanged, this, [this](int glyph, int pixel) {
+        if (glyph == FontEditor::WholeTable) {
+            m_glyphTable->drawTable();
+        } else if (pixel != 0) {
+            m_glyphTable->repaintPixel(glyph, pixel);
+            m_pixelEditor->paintPixel(pixel);
+        } else {
+            m_glyphTable->redrawGlyph(glyph);
+        }
+    });
+    connect(&m_fontEditor, &FontEditor::selectionChanged, m_pixelEditor, &PixelEditor::showGlyph);
+    connect(&m_fontEditor, &FontEditor::penChanged, this, &MainWindow::showPen);
+    connect(&m_fontEditor, &FontEditor::pickModeChanged, this, &MainWindow::showPickMode);
+    connect(&m_fontEditor, &FontEditor::gridlinesChanged, this, &MainWindow::showGridlines);
 }
 
 void MainWindow::showPen()
 {
-    m_hScroll1->setValue(m_font.penLevel());
-    m_penNumber->setText(QString::number(m_font.penLevel()));
+    m_hScroll1->setValue(m_fontEditor.penLevel());
+    m_penNumber->setText(QString::number(m_fontEditor.penLevel()));
     QPalette swatch = m_penPictureBox->palette();
     swatch.setColor(QPalette::Window, units::color(state().PenColor));
     m_penPictureBox->setPalette(swatch);
-}
-
-void MainWindow::enterPickMode()
-{
-    m_font.enterPickMode();
-    showPickMode();
-}
-
-void MainWindow::endPickMode()
-{
-    m_font.endPickMode();
-    showPickMode();
 }
 
 void MainWindow::showPickMode()
 {
     // Drawn pressed while picking: a second click leaves it pressed.
     m_pickColor->setChecked(state().PickMode);
-    m_editor->setPickPointer(state().PickMode);
+    m_pixelEditor->setPickPointer(state().PickMode);
     m_endPicking->setEnabled(state().PickMode);
 }
 
 void MainWindow::showGridlines()
 {
-    const FontEditor::Gridlines &viewer = m_font.viewerGridlines();
-    const FontEditor::Gridlines &editor = m_font.editorGridlines();
+    const FontEditor::Gridlines &viewer = m_fontEditor.viewerGridlines();
+    const FontEditor::Gridlines &editor = m_fontEditor.editorGridlines();
     m_sgViewer->setEnabled(viewer.enabled);
     m_sgViewer->setChecked(viewer.checked);
-    m_viewer->setBorders(viewer.borders);
+    m_glyphTable->setBorders(viewer.borders);
     m_sgEditor->setEnabled(editor.enabled);
     m_sgEditor->setChecked(editor.checked);
-    m_editor->setBorders(editor.borders);
+    m_pixelEditor->setBorders(editor.borders);
 }
 
 // The menu bar chooses its own commands with Enter; Esc and Tab give the keyboard back.
@@ -521,7 +468,7 @@ void MainWindow::showAbout()
 void MainWindow::showPreview()
 {
     if (!m_preview)
-        m_preview = new PreviewWindow(m_font, this);
+        m_preview = new PreviewWindow(m_fontEditor, this);
     m_preview->show();
     m_preview->raise();
     m_preview->activateWindow();

@@ -28,8 +28,8 @@ public:
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    const FontEditor &editor() const { return m_font; }
-    const EditorState &state() const { return m_font.state(); }
+    const FontEditor &editor() const { return m_fontEditor; }
+    const EditorState &state() const { return m_fontEditor.state(); }
 
 signals:
     // File > Exit: the program ends at once, whatever windows are open.
@@ -54,12 +54,8 @@ private:
 
     void loadGlyph(int glyph);
     void clickPixel(int pixel);
-    void paint(int pixel);
-    void showPaint(int pixel);
-    void setPenLevel(int level);
-    void enterPickMode();
-    void endPickMode();
-    void leaveMenus(); // gives the keyboard back to where it was before F10
+    void followEditor(); // the views shown afresh where the editor changed
+    void leaveMenus();   // gives the keyboard back to where it was before F10
     void showPen();
     void showPickMode();
     void showGridlines();
@@ -70,12 +66,11 @@ private:
     void undoOrRedo(bool redo);
     void copyGlyph();
     void pasteGlyph();
-    void showChangedGlyph(int glyph);
 
-    FontEditor m_font;
+    FontEditor m_fontEditor;
 
-    GlyphTableView *m_viewer = nullptr;
-    PixelEditor *m_editor = nullptr;
+    GlyphTableView *m_glyphTable = nullptr;
+    PixelEditor *m_pixelEditor = nullptr;
     QFrame *m_penPictureBox = nullptr;
     QScrollBar *m_hScroll1 = nullptr;
     QFrame *m_penFocus = nullptr; // shown around HScroll1 while it has the keyboard
@@ -87,6 +82,5 @@ private:
     QList<QAction *> m_editActions;     // Undo, Redo, Copy Glyph, Paste Glyph, Preview
     QPointer<AboutWindow> m_about;      // open only while shown
     PreviewWindow *m_preview = nullptr; // made when first asked for
-    bool m_stroke = false;              // the stroke under way paints
     QPointer<QWidget> m_focusBeforeMenus;
 };

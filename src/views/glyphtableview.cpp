@@ -27,7 +27,7 @@ QPoint squareCorner(int pixel, bool repainted)
 } // namespace
 
 GlyphTableView::GlyphTableView(const FontEditor &font, QWidget *parent)
-    : CellGrid(Cells, parent), m_font(font)
+    : CellGrid(Cells, parent), m_fontEditor(font)
 {
 }
 
@@ -58,7 +58,7 @@ QString GlyphTableView::cellDescription(int glyph) const
 
 void GlyphTableView::drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale) const
 {
-    const EditorState &state = m_font.state();
+    const EditorState &state = m_fontEditor.state();
     if (!state.TableLoaded) {
         painter.fillRect(area, palette().color(QPalette::Base));
         return;

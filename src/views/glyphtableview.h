@@ -33,6 +33,6 @@ protected:
     void drawCell(QPainter &painter, const QRect &area, int glyph, qreal scale) const override;
 
 private:
-    const FontEditor &m_font;
+    const FontEditor &m_fontEditor;
     std::bitset<fonttable::TableSize> m_repainted; // by byte position - 1, since the last Read
 };

@@ -30,5 +30,5 @@ protected:
     void drawCell(QPainter &painter, const QRect &area, int pixel, qreal scale) const override;
 
 private:
-    const FontEditor &m_font;
+    const FontEditor &m_fontEditor;
 };
