@@ -1,7 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
 #include "about/aboutwindow.h"
-#include "mainwindow/clipboardimage.h"
 #include "mainwindow/messages.h"
 #include "mainwindow/previewwindow.h"
 #include "mainwindow/unsavedexport.h"
@@ -10,59 +9,24 @@
 #include "views/units.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFrame>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTimer>
 
 using namespace fonttable;
-
 namespace
 {
 
 // The client area below the menu bar, in twips.
 constexpr int ClientWidth = 10'920;
 constexpr int ClientHeight = 6'285;
-
-QAction *addItem(QWidget *menu, const char *name, const QString &caption)
-{
-    auto *action = new QAction(caption, menu);
-    action->setObjectName(QLatin1String(name));
-    menu->addAction(action);
-    return action;
-}
-
-QMenu *addMenu(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *menu = new QMenu(caption, parent);
-    menu->setObjectName(QLatin1String(name));
-    menu->menuAction()->setObjectName(QLatin1String(name));
-    return menu;
-}
-
-// The bar's own Esc, taken straight to it: through the application it would also be the
-// window's Esc, which ends picking.
-class MenuBar : public QMenuBar
-{
-public:
-    using QMenuBar::QMenuBar;
-
-    void leave()
-    {
-        if (QApplication::activePopupWidget())
-            return;
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        keyPressEvent(&escape);
-    }
-};
 
 } // namespace
 
@@ -170,165 +134,6 @@ void MainWindow::createControls(QWidget *client)
     setTabOrder(m_pixelEditor, m_hScroll1);
     setTabOrder(m_hScroll1, m_pickColor);
 }
-
-void MainWindow::createMenus()
-{
-    setMenuBar(new MenuBar(this));
-    QMenu *file = addMenu(this, "File", tr("File"));
-    connect(addItem(file, "Read", tr("Read")), &QAction::triggered, this, &MainWindow::read);
-    connect(addItem(file, "Save", tr("Save")), &QAction::triggered, this, &MainWindow::save);
-    connect(addItem(file, "Exit", tr("Exit")), &QAction::triggered, this, &MainWindow::exit);
-    menuBar()->addMenu(file);
-
-    QMenu *view = addMenu(this, "View", tr("View"));
-    QMenu *gridlines = addMenu(view, "ShowGridlines", tr("Show Gridlines"));
-    m_sgViewer = addItem(gridlines, "SGViewer", tr("Viewer"));
-    m_sgEditor = addItem(gridlines, "SGEditor", tr("Editor"));
-    for (QAction *item : {m_sgViewer, m_sgEditor}) {
-        item->setCheckable(true);
-        item->setChecked(true);
-        item->setEnabled(false);
-    }
-    connect(m_sgViewer, &QAction::triggered, &m_fontEditor, &FontEditor::toggleViewerGridlines);
-    connect(m_sgEditor, &QAction::triggered, &m_fontEditor, &FontEditor::toggleEditorGridlines);
-    view->addMenu(gridlines);
-    menuBar()->addMenu(view);
-
-    connect(addItem(menuBar(), "About", tr("About")), &QAction::triggered, this,
-            &MainWindow::showAbout);
-
-    // F10 opens the first menu, as in other desktop programs; no menu item has a shortcut. The
-    // menu bar keeps the keyboard until a command is chosen or Esc, so that the arrows and
-    // Enter also reach About, which is a command on the bar itself.
-    connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this, [this, file] {
-        m_focusBeforeMenus = QApplication::focusWidget();
-        menuBar()->setFocus(Qt::MenuBarFocusReason);
-        menuBar()->setActiveAction(file->menuAction());
-        file->setActiveAction(file->actions().constFirst());
-    });
-    menuBar()->installEventFilter(this);
-
-    // Esc ends picking wherever the keyboard is in the window, before any widget that has it can
-    // take the key for itself; only while picking, so that otherwise Esc is the widgets' own.
-    m_endPicking = new QShortcut(Qt::Key_Escape, this);
-    m_endPicking->setEnabled(false);
-    connect(m_endPicking, &QShortcut::activated, &m_fontEditor, &FontEditor::endPickMode);
-    connect(menuBar(), &QMenuBar::triggered, this, &MainWindow::leaveMenus);
-}
-
-void MainWindow::createEditActions()
-{
-    const std::tuple<const char *, QString, QList<QKeySequence>, std::function<void()>> actions[] =
-        {{"Undo",
-          tr("Undo"),
-          {QKeySequence(tr("Ctrl+Z"))},
-          [this] {
-              undoOrRedo(false);
-          }},
-         {"Redo",
-          tr("Redo"),
-          {QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))},
-          [this] {
-              undoOrRedo(true);
-          }},
-         {"CopyGlyph",
-          tr("Copy Glyph"),
-          {QKeySequence(tr("Ctrl+C"))},
-          [this] {
-              copyGlyph();
-          }},
-         {"PasteGlyph",
-          tr("Paste Glyph"),
-          {QKeySequence(tr("Ctrl+V"))},
-          [this] {
-              pasteGlyph();
-          }},
-         {"ShowPreview", tr("Preview\u2026"), {QKeySequence(tr("Ctrl+P"))}, [this] {
-              showPreview();
-          }}};
-    for (const auto &[name, caption, keys, act] : actions) {
-        auto *action = new QAction(caption, this);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        action->setShortcutVisibleInContextMenu(true);
-        connect(action, &QAction::triggered, this, act);
-        addAction(action);
-        m_editActions << action;
-    }
-    // A right click on either grid offers them, each greyed out where it cannot act now.
-    for (CellGrid *grid : std::initializer_list<CellGrid *>{m_glyphTable, m_pixelEditor}) {
-        grid->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
-            // Paste is offered with a glyph loaded, and says itself what the clipboard holds:
-            // asking here would make the menu wait on the clipboard's owner.
-            const FontEditor::Offers offers = m_fontEditor.offers();
-            const bool able[] = {offers.undo, offers.redo, offers.copy, offers.paste, true};
-            QMenu menu(this);
-            for (int i = 0; i < 5; ++i) {
-                m_editActions[i]->setEnabled(able[i]);
-                menu.addAction(m_editActions[i]);
-            }
-            menu.exec(grid->mapToGlobal(at));
-            for (QAction *action : m_editActions)
-                action->setEnabled(true);
-        });
-    }
-}
-
-// The keys act only on the window itself, not in a menu or under a message box.
-bool MainWindow::menusClosed() const
-{
-    return !menuBar()->hasFocus() && !QApplication::activePopupWidget() &&
-           !QApplication::activeModalWidget();
-}
-
-void MainWindow::undoOrRedo(bool redo)
-{
-    if (menusClosed())
-        redo ? m_fontEditor.redo() : m_fontEditor.undo();
-}
-
-void MainWindow::copyGlyph()
-{
-    if (const auto glyph = m_fontEditor.copyGlyph(); glyph && menusClosed())
-        QGuiApplication::clipboard()->setImage(FontEditor::image(*glyph));
-}
-
-void MainWindow::pasteGlyph()
-{
-    if (!m_fontEditor.glyphLoaded() || !menusClosed())
-        return;
-    const ClipboardImage clipboard = ClipboardImage::fetch();
-    const QString again = tr(" Copy it again, then paste.");
-    switch (clipboard.outcome) {
-    case ClipboardImage::Image:
-        break;
-    case ClipboardImage::NoImage:
-        showMessage(tr("The clipboard holds no image to paste. Copy a glyph in Tessora, or an "
-                       "8 x 16 image in your image editor, then paste."));
-        return;
-    case ClipboardImage::NoAnswer:
-        showMessage(tr("The program that holds the clipboard does not answer, so nothing was "
-                       "pasted. Copy the image again, or close that program, then paste."));
-        return;
-    case ClipboardImage::Unreadable:
-        showMessage(tr("The image on the clipboard cannot be read: it is empty or damaged.") +
-                    again);
-        return;
-    case ClipboardImage::TooLarge:
-        showMessage(tr("The image on the clipboard is far too large to be a glyph, which is 8 x "
-                       "16 pixels. Scale or crop it to 8 x 16 in your image editor.") +
-                    again);
-        return;
-    }
-    FontEditor::ImageProblem why;
-    if (const auto levels = FontEditor::fromImage(clipboard.image, why)) {
-        m_fontEditor.pasteGlyph(*levels);
-    } else {
-        showMessage(imageMessage(why));
-    }
-}
-
 void MainWindow::showMessage(const QString &text, bool offerExport)
 {
     if (text.isEmpty())
@@ -426,36 +231,6 @@ void MainWindow::showGridlines()
     m_pixelEditor->setBorders(editor.borders);
 }
 
-// The menu bar chooses its own commands with Enter; Esc and Tab give the keyboard back.
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_hScroll1 &&
-        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-        m_penFocus->setVisible(event->type() == QEvent::FocusIn);
-    if (watched == menuBar() && event->type() == QEvent::KeyPress && menuBar()->hasFocus() &&
-        event->spontaneous()) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-            leaveMenus();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::leaveMenus()
-{
-    // After a command chosen from a menu opened from the keyboard, the bar would still open
-    // its menus as the pointer passes over them, so that a click on one then closes it. Esc, as
-    // the bar takes it once the menu has closed, ends that.
-    QTimer::singleShot(0, static_cast<MenuBar *>(menuBar()), &MenuBar::leave);
-    if (!menuBar()->hasFocus())
-        return;
-    menuBar()->setActiveAction(nullptr);
-    QWidget *back = m_focusBeforeMenus ? m_focusBeforeMenus.data() : this;
-    back->setFocus(Qt::OtherFocusReason);
-}
-
 void MainWindow::showAbout()
 {
     if (!m_about)
@@ -467,8 +242,20 @@ void MainWindow::showAbout()
 
 void MainWindow::showPreview()
 {
-    if (!m_preview)
+    if (!m_preview) {
         m_preview = new PreviewWindow(m_fontEditor, this);
+        // Beside the main window where the screen has room, else below it; whole on the screen.
+        m_preview->adjustSize();
+        const QRect screen = this->screen()->availableGeometry();
+        QRect place(frameGeometry().topRight() + QPoint(8, 0), m_preview->frameSize());
+        if (place.right() > screen.right())
+            place.moveTopLeft(frameGeometry().bottomLeft() + QPoint(0, 8));
+        place.moveBottomRight(
+            {std::min(place.right(), screen.right()), std::min(place.bottom(), screen.bottom())});
+        place.moveTopLeft(
+            {std::max(place.left(), screen.left()), std::max(place.top(), screen.top())});
+        m_preview->move(place.topLeft());
+    }
     m_preview->show();
     m_preview->raise();
     m_preview->activateWindow();
