@@ -63,9 +63,10 @@ FontEditor::Outcome FontEditor::loadGlyph(int glyph)
 
 void FontEditor::loadPixelValues()
 {
-    for (int k = 1; k <= PixelsPerGlyph && m_state.SelectedGlyph != 0; ++k)
-        m_state.PixelValues[k - 1] =
-            m_state.FontTable.byte(pixelPosition(m_state.SelectedGlyph, k));
+    if (m_state.SelectedGlyph == 0)
+        return;
+    const Glyph levels = m_state.FontTable.glyph(m_state.SelectedGlyph);
+    std::copy(levels.begin(), levels.end(), m_state.PixelValues.begin());
 }
 
 FontEditor::PixelClick FontEditor::clickPixel(int pixel)
@@ -97,7 +98,8 @@ void FontEditor::continueStroke(int pixel)
 void FontEditor::paint(int pixel)
 {
     if (!m_open)
-        m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}, {}, {}};
+        m_open = Change{
+            m_state.SelectedGlyph, m_state.FontTable.glyph(m_state.SelectedGlyph), {}, {}, {}};
     m_state.SelectedPixel = qint16(pixel);
     m_state.FontTable.setByte(pixelPosition(m_state.SelectedGlyph, pixel), quint8(m_penLevel));
     m_state.PixelValues[pixel - 1] = qint16(m_penLevel);
@@ -143,18 +145,9 @@ void FontEditor::toggleEditorGridlines()
     emit gridlinesChanged();
 }
 
-FontEditor::Glyph FontEditor::glyphBytes(int glyph) const
-{
-    Glyph levels;
-    for (int k = 1; k <= PixelsPerGlyph; ++k)
-        levels[k - 1] = m_state.FontTable.byte(pixelPosition(glyph, k));
-    return levels;
-}
-
 void FontEditor::setGlyphBytes(int glyph, const Glyph &levels)
 {
-    for (int k = 1; k <= PixelsPerGlyph; ++k)
-        m_state.FontTable.setByte(pixelPosition(glyph, k), levels[k - 1]);
+    m_state.FontTable.setGlyph(glyph, levels);
     loadGlyph(glyph);
     emit tableChanged(glyph, 0);
 }
@@ -163,7 +156,7 @@ void FontEditor::closeChange()
 {
     if (!m_open)
         return;
-    m_open->after = glyphBytes(m_open->glyph);
+    m_open->after = m_state.FontTable.glyph(m_open->glyph);
     if (m_open->after != m_open->before) {
         m_undone.push_back(*m_open);
         m_redone.clear();
@@ -206,7 +199,7 @@ std::optional<FontEditor::Glyph> FontEditor::copyGlyph() const
 {
     if (!glyphLoaded())
         return {};
-    return glyphBytes(m_state.SelectedGlyph);
+    return m_state.FontTable.glyph(m_state.SelectedGlyph);
 }
 
 bool FontEditor::pasteGlyph(const Glyph &levels)
@@ -214,7 +207,8 @@ bool FontEditor::pasteGlyph(const Glyph &levels)
     closeChange();
     if (!glyphLoaded())
         return false;
-    m_open = Change{m_state.SelectedGlyph, glyphBytes(m_state.SelectedGlyph), {}, {}, {}};
+    m_open =
+        Change{m_state.SelectedGlyph, m_state.FontTable.glyph(m_state.SelectedGlyph), {}, {}, {}};
     setGlyphBytes(m_state.SelectedGlyph, levels);
     closeChange();
     return true;
@@ -245,18 +239,18 @@ std::optional<FontEditor::Glyph> FontEditor::fromImage(const QImage &image, Imag
     const QImage deep = image.convertToFormat(QImage::Format_RGBA64);
     Glyph levels;
     for (int k = 1; k <= PixelsPerGlyph; ++k) {
-        const QRgba64 pixel =
+        const QRgba64 p =
             reinterpret_cast<const QRgba64 *>(deep.constScanLine(pixelRow(k)))[pixelColumn(k)];
-        const QPoint at(pixelColumn(k), pixelRow(k));
-        if (pixel.alpha() != 0xffff) {
-            why = {ImageProblem::NotOpaque, {}, at, false};
+        const PixelLevel level = pixelLevel(p.red(), p.green(), p.blue(), p.alpha(), 0xffff);
+        if (level.kind != PixelLevel::Gray) {
+            why = {level.kind == PixelLevel::Coloured ? ImageProblem::NotGray
+                                                      : ImageProblem::NotOpaque,
+                   {},
+                   QPoint(pixelColumn(k), pixelRow(k)),
+                   false};
             return {};
         }
-        if (pixel.red() != pixel.green() || pixel.green() != pixel.blue()) {
-            why = {ImageProblem::NotGray, {}, at, false};
-            return {};
-        }
-        levels[k - 1] = quint8((pixel.red() * 255 + 32767) / 65535);
+        levels[k - 1] = level.level;
     }
     return levels;
 }

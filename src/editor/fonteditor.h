@@ -20,7 +20,7 @@ class FontEditor : public QObject
     Q_OBJECT
 
 public:
-    using Glyph = std::array<quint8, fonttable::PixelsPerGlyph>;
+    using Glyph = fonttable::Glyph;
 
     // A gridline item of the View menu and the borders of its grid.
     struct Gridlines {
@@ -125,9 +125,11 @@ private:
         Glyph before, after;
         std::shared_ptr<const fonttable::FontTable> tableBefore, tableAfter;
     };
-    bool openChanges() const { return m_open && glyphBytes(m_open->glyph) != m_open->before; }
+    bool openChanges() const
+    {
+        return m_open && m_state.FontTable.glyph(m_open->glyph) != m_open->before;
+    }
     void loadPixelValues();
-    Glyph glyphBytes(int glyph) const;
     void setGlyphBytes(int glyph, const Glyph &levels);
     void closeChange();
     int moveChange(std::vector<Change> &from, std::vector<Change> &to, bool after);

@@ -30,12 +30,18 @@ inline constexpr char ResourceName[] = "san11res.bin";
 // A colour packed as red + 256 * green + 65536 * blue.
 using PackedColor = quint32;
 
+// The levels of a glyph's pixels 1-128, pixel k at index k - 1.
+using Glyph = std::array<quint8, PixelsPerGlyph>;
+
 // The in-memory copy of the block, addressed by 1-based byte positions.
 class FontTable
 {
 public:
     quint8 byte(int position) const { return m_bytes[position - 1]; }
     void setByte(int position, quint8 value) { m_bytes[position - 1] = value; }
+    // Glyph 1-96's bytes, gathered from its 16 rows of the image.
+    Glyph glyph(int glyph) const;
+    void setGlyph(int glyph, const Glyph &levels);
 
     quint8 *data() { return m_bytes.data(); }
     const quint8 *data() const { return m_bytes.data(); }
@@ -61,6 +67,14 @@ constexpr int pixelRow(int pixel)
 
 // Position of pixel 1-128 of glyph 1-96.
 int pixelPosition(int glyph, int pixel);
+
+// A pixel of an image as a level of the font table: only an opaque gray is one. Its samples run
+// from 0 to full (255 at 8 bits, 65535 at 16), scaled to 0-255 and rounded.
+struct PixelLevel {
+    enum Kind { Gray, Transparent, Translucent, Coloured } kind;
+    quint8 level; // for Gray
+};
+PixelLevel pixelLevel(int red, int green, int blue, int alpha, int full);
 
 // A byte is shown as the gray with red = green = blue = value.
 constexpr PackedColor grayColor(quint8 value)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QWidget>
 
+class QAccessibleInterface;
 class QPainter;
 
 #include <vector>
@@ -70,6 +71,8 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
+    // The factory QAccessible asks for a grid's interface, in cellgridaccessible.cpp.
+    static QAccessibleInterface *accessibleGrid(const QString &className, QObject *object);
     QPoint cellPlace(QPoint at) const; // column and row of the cell under a point, even outside
     int cellIndex(QPoint place) const; // 0 outside the grid
     void strokeTo(QPoint place);

@@ -129,8 +129,7 @@ int drawWithQt(const Request &r, const QByteArray &fontData)
     // What Qt would draw for them is another font's, or a box.
     FontTable table = renderFont(font, levels, r.offset);
     for (const int g : missing)
-        for (int k = 1; k <= PixelsPerGlyph; ++k)
-            table.setByte(pixelPosition(g, k), 0);
+        table.setGlyph(g, {});
     return finish(r, table, QStringLiteral("%1 at %2 pixels").arg(family).arg(r.size), {}, missing);
 }
 
