@@ -1,4 +1,5 @@
 #include "fonttable/archiveio_p.h"
+#include "fonttable/winpath_p.h"
 
 #include <QDir>
 
@@ -15,22 +16,11 @@ namespace fonttable
 namespace
 {
 
-constexpr unsigned long ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr qint64 Alignment = 4096; // a multiple of every disk's sector size
 
 HANDLE handleOf(const io::File &file)
 {
     return reinterpret_cast<HANDLE>(file.handle);
-}
-
-// A full path in the form that takes any length: \\?\C:\... or \\?\UNC\server\share\....
-std::wstring longPath(const QString &path)
-{
-    const QString native = QDir::toNativeSeparators(QDir::cleanPath(path));
-    QString prefixed = native.startsWith(QLatin1String("\\\\"))
-                           ? QLatin1String("\\\\?\\UNC\\") + native.mid(2)
-                           : QLatin1String("\\\\?\\") + native;
-    return prefixed.toStdWString();
 }
 
 std::wstring pathIn(const Folder &folder, const QByteArray &name)
@@ -81,58 +71,6 @@ bool underProgramFiles(const QString &path)
 constexpr qint64 WriterLock = (qint64(1) << 62) + TableOffset;
 
 } // namespace
-
-FileCalls::FileCalls()
-    : createFile(
-          [](const wchar_t *path, unsigned long access, unsigned long share, unsigned long flags) {
-              return static_cast<void *>(
-                  ::CreateFileW(path, access, share, nullptr, OPEN_EXISTING, flags, nullptr));
-          }),
-      reopenFile([](void *file, unsigned long access, unsigned long share, unsigned long flags) {
-          return static_cast<void *>(::ReOpenFile(file, access, share, flags));
-      }),
-      identify([](void *file, FileIdentity *identity) {
-          BY_HANDLE_FILE_INFORMATION info;
-          if (!::GetFileInformationByHandle(file, &info))
-              return 0;
-          identity->attributes = info.dwFileAttributes;
-          identity->volume = info.dwVolumeSerialNumber;
-          identity->file = quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
-          identity->size = qint64(quint64(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
-          identity->links = info.nNumberOfLinks;
-          return 1;
-      }),
-      readFile(
-          [](void *file, void *buffer, unsigned long count, unsigned long *done, qint64 offset) {
-              OVERLAPPED at = {};
-              at.Offset = DWORD(offset);
-              at.OffsetHigh = DWORD(quint64(offset) >> 32);
-              return int(::ReadFile(file, buffer, count, done, &at));
-          }),
-      writeFile([](void *file, const void *buffer, unsigned long count, unsigned long *done,
-                   qint64 offset) {
-          OVERLAPPED at = {};
-          at.Offset = DWORD(offset);
-          at.OffsetHigh = DWORD(quint64(offset) >> 32);
-          return int(::WriteFile(file, buffer, count, done, &at));
-      }),
-      lockFile([](void *file, unsigned long flags, qint64 offset, qint64 length) {
-          OVERLAPPED at = {};
-          at.Offset = DWORD(offset);
-          at.OffsetHigh = DWORD(quint64(offset) >> 32);
-          return int(
-              ::LockFileEx(file, flags, 0, DWORD(length), DWORD(quint64(length) >> 32), &at));
-      }),
-      unlockFile([](void *file, qint64 offset, qint64 length) {
-          OVERLAPPED at = {};
-          at.Offset = DWORD(offset);
-          at.OffsetHigh = DWORD(quint64(offset) >> 32);
-          return int(::UnlockFileEx(file, 0, DWORD(length), DWORD(quint64(length) >> 32), &at));
-      }),
-      flushFileBuffers([](void *file) { return int(::FlushFileBuffers(file)); }),
-      closeHandle([](void *file) { return int(::CloseHandle(file)); })
-{
-}
 
 io::File::~File()
 {
@@ -367,76 +305,6 @@ QList<QByteArray> io::otherSpellings(const Folder &)
 QString io::linkTarget(const Folder &, const QByteArray &)
 {
     return {};
-}
-
-Folder::Folder(const QByteArray &path)
-{
-    QString absolute =
-        QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(QString::fromUtf8(path)));
-    m_path = absolute.toUtf8();
-    m_display = QDir::toNativeSeparators(absolute);
-    // Held open, shared for everything, so that a folder moved or deleted since is noticed.
-    HANDLE h = ::CreateFileW(longPath(absolute).c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (h != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h, &info) &&
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::CloseHandle(h);
-        ::SetLastError(ERROR_DIRECTORY);
-        h = INVALID_HANDLE_VALUE;
-    }
-    m_error = h == INVALID_HANDLE_VALUE ? lastError() : 0;
-    m_handle = reinterpret_cast<NativeHandle>(h);
-}
-
-bool Folder::gone() const
-{
-    if (m_handle == InvalidHandle)
-        return false;
-    BY_HANDLE_FILE_INFORMATION opened, there;
-    HANDLE now =
-        ::CreateFileW(longPath(QString::fromUtf8(m_path)).c_str(), FILE_READ_ATTRIBUTES, ShareAll,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool same = now != INVALID_HANDLE_VALUE &&
-                      ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(m_handle), &opened) &&
-                      ::GetFileInformationByHandle(now, &there) &&
-                      opened.dwVolumeSerialNumber == there.dwVolumeSerialNumber &&
-                      opened.nFileIndexHigh == there.nFileIndexHigh &&
-                      opened.nFileIndexLow == there.nFileIndexLow;
-    if (now != INVALID_HANDLE_VALUE)
-        ::CloseHandle(now);
-    return !same;
-}
-
-Folder::~Folder()
-{
-    if (m_handle != InvalidHandle)
-        ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
-}
-
-Folder::Folder(Folder &&other) noexcept
-    : m_handle(std::exchange(other.m_handle, InvalidHandle)), m_path(std::move(other.m_path)),
-      m_display(std::move(other.m_display)), m_error(other.m_error)
-{
-}
-
-Folder Folder::ofProgram(const char *)
-{
-    std::wstring exe(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
-        if (n < exe.size()) {
-            exe.resize(n);
-            break;
-        }
-        exe.resize(exe.size() * 2);
-    }
-    QString path = QString::fromStdWString(exe);
-    if (path.startsWith(QLatin1String("\\\\?\\UNC\\")))
-        path = QLatin1String("\\\\") + path.mid(8);
-    else if (path.startsWith(QLatin1String("\\\\?\\")))
-        path = path.mid(4);
-    return Folder(path.left(std::max<qsizetype>(0, path.lastIndexOf(QLatin1Char('\\')))).toUtf8());
 }
 
 } // namespace fonttable
