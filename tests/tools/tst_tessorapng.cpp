@@ -248,6 +248,11 @@ void TestTessoraPng::commands()
         {import("halfclear.png"), png(table, 8, 4, {}, "\1\x80"), "halfclear.png",
          "(3, 4) is not fully opaque"},
         {import("wide.png"), png(table, 8, 0, {}, {}, 130, 96), "wide.png", "130 x 96"},
+        {import("low.png"), png(table, 8, 0, {}, {}, 128, 95), "low.png", "128 x 95"},
+        {import("clear.png"),
+         png(table, 8, 3,
+             chunk("PLTE", QByteArray(12, '\x40')) + chunk("tRNS", QByteArray("\xff\xff\0", 3))),
+         "clear.png", "transparent"},
         {import("text.png"), "not an image", "text.png", "not a PNG"},
         {import("damaged.png"), png(table, 8, 0).left(300), "damaged.png", "damaged"},
         {import("missing.png"), {}, "missing.png", "No such file", "not found"},
@@ -400,6 +405,57 @@ void TestTessoraPng::commands()
         QCOMPARE(std::get<0>(run({"import", in("low.png"), copy})), 0);
         QVERIFY2(Snapshot::of(copy) == Snapshot::archive(expected),
                  qPrintable(QString::number(depth)));
+    }
+    // --level is the ink and --offset moves each character within its cell, cutting what leaves.
+    QCOMPARE(std::get<0>(run({"render", vga, "16", in("moved.png"), "--level", "200", "--offset",
+                              "1,-2", "--quiet"})),
+             0);
+    const QImage moved(in("moved.png"));
+    for (int g = 0; g < 96; ++g)
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool inside = x >= 1 && y + 2 < 16;
+                const int from = g / 16 * 2048 + (y + 2) * 128 + g % 16 * 8 + x - 1 + 1;
+                QCOMPARE(qGray(moved.pixel(g % 16 * 8 + x, g / 16 * 16 + y)),
+                         inside && vgaTable.byte(from) ? 200 : 0);
+            }
+    // Preview: lines of other lengths end in spaces, and --scale 3 makes each pixel 3 x 3.
+    QCOMPARE(std::get<0>(run({"preview", in(ResourceName), "AB\\nC", in("lines.png"), "--scale",
+                              "3", "--quiet"})),
+             0);
+    const QImage lines(in("lines.png"));
+    QCOMPARE(lines.size(), QSize(48, 96));
+    const int glyphs[2][2] = {{'A' - 32, 'B' - 32}, {'C' - 32, 0}};
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 48; ++x) {
+            const int g = glyphs[y / 48][x / 24];
+            QCOMPARE(qGray(lines.pixel(x, y)),
+                     table.byte(g / 16 * 2048 + y % 48 / 3 * 128 + g % 16 * 8 + x % 24 / 3 + 1));
+        }
+    // A palette image's pixels are the grays of their entries, in whatever order they stand.
+    const QByteArray grays = QByteArray::fromHex("ffffff404040c0c0c0000000");
+    FontTable mapped;
+    for (int i = 1; i <= TableSize; ++i)
+        mapped.setByte(i, quint8(grays[3 * (table.byte(i) % 4)]));
+    save(in("palette.png"), png(table, 8, 3, chunk("PLTE", grays)));
+    QCOMPARE(std::get<0>(run({"import", in("palette.png"), copy})), 0);
+    QVERIFY(Snapshot::of(copy) == Snapshot::archive(mapped));
+    // An import that cannot write fails, saying why, and writes nothing: here another program
+    // holds a lock on the block, as the game might.
+    if (!m_windows) {
+        const int fd = ::open(copy, O_RDWR);
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_start = 525'359'447;
+        lock.l_len = 12'288;
+        // Of the open file, not the process, which closing any descriptor of the file would drop.
+        QVERIFY(fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &lock) == 0);
+        const Snapshot before = Snapshot::of(copy);
+        const auto [code, error, output] = run({"import", in("gray.png"), copy});
+        ::close(fd);
+        QVERIFY2(code == 1 && error.contains("in use") && output.isEmpty(),
+                 qPrintable(error + output));
+        QVERIFY(Snapshot::of(copy) == before);
     }
     QCOMPARE(std::get<0>(run({"import", in("gray.png")})), 2);
     QCOMPARE(std::get<0>(run({"--help"})), 0);
