@@ -65,6 +65,7 @@ private slots:
     void init();
     void cleanup();
     void fixedTexts();
+    void aboutOutlivesTheWindow();
     void refusedSaveKeepsEdits_data();
     void refusedSaveKeepsEdits();
     void preview_data();
@@ -188,6 +189,30 @@ void TestMainWindow::fixedTexts()
         if (w->focusPolicy() & Qt::TabFocus)
             stops << w;
     QCOMPARE(stops, (QWidgetList{m_table, m_editor, find("HScroll1"), find("PickColor")}));
+}
+
+// Closing the main window while About is open leaves the program running until About closes.
+void TestMainWindow::aboutOutlivesTheWindow()
+{
+    find<QAction>("About")->trigger();
+    QPointer<AboutWindow> about = aboutWindows().value(0);
+    QVERIFY(about);
+    QStringList seen;
+    QTimer after, limit; // gone with this test, should the program not end when it must
+    after.setSingleShot(true);
+    after.callOnTimeout(this, [&] { seen << "running after About closed"; });
+    limit.callOnTimeout(qApp, &QCoreApplication::quit);
+    limit.start(5000);
+    QTimer::singleShot(0, this, [&] {
+        m_window->close();
+        QTimer::singleShot(100, about, [&] {
+            seen << "running with About";
+            about->close();
+            after.start(2000);
+        });
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(seen, QStringList{"running with About"});
 }
 
 // A Save refused because another program changed the archive offers to keep the edits in a PNG;
