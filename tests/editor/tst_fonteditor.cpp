@@ -2,6 +2,7 @@
 
 #include "support/support.h"
 
+#include <QColorSpace>
 #include <QTest>
 
 using namespace testsupport;
@@ -13,6 +14,8 @@ class TestFontEditor : public QObject
 
 private slots:
     void theGamesFontTable();
+    void imageAsGlyph_data();
+    void imageAsGlyph();
     void randomRules();
 };
 
@@ -37,6 +40,82 @@ void TestFontEditor::theGamesFontTable()
     QVERIFY(editor.save().ok());
     block[2'177 - 1] = char(~block[2'177 - 1]);
     QCOMPARE(readAt(path, 525'359'447, 12'289), block + '\0');
+}
+
+// An image from the clipboard is a glyph only as 8 x 16 opaque grays whose numbers are the
+// grays shown on a screen, each pixel's level its gray rounded to 8 bits; otherwise it says why.
+void TestFontEditor::imageAsGlyph_data()
+{
+    using P = FontEditor::ImageProblem;
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("problem");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("level"); // of the pixel at (3, 5), the rest being (x + 16 * y) % 256
+    auto image = [](QSize size, QImage::Format format, QRgba64 odd) {
+        QImage made(size, format);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const quint16 v = quint16((x + 16 * y) % 256 * 257);
+                made.setPixelColor(x, y, QColor(QRgba64::fromRgba64(v, v, v, 0xffff)));
+            }
+        if (size.width() > 3 && size.height() > 5)
+            made.setPixelColor(3, 5, QColor(odd));
+        // The 16-bit sample itself, which a colour would round to 8 bits on its way.
+        if (format == QImage::Format_Grayscale16)
+            reinterpret_cast<quint16 *>(made.scanLine(5))[3] = odd.red();
+        return made;
+    };
+    const QSize glyph(8, 16);
+    auto gray16 = [](quint16 v, quint16 a = 0xffff) {
+        return QRgba64::fromRgba64(v, v, v, a);
+    };
+    const struct {
+        const char *name;
+        QImage image;
+        int problem;
+        int level;
+    } rows[] = {
+        {"8-bit gray", image(glyph, QImage::Format_Grayscale8, gray16(77 * 257)), P::None, 77},
+        {"RGB gray", image(glyph, QImage::Format_RGB32, gray16(200 * 257)), P::None, 200},
+        {"16-bit, rounded down", image(glyph, QImage::Format_Grayscale16, gray16(32'896 + 128)),
+         P::None, 128},
+        {"16-bit, rounded up", image(glyph, QImage::Format_Grayscale16, gray16(32'896 + 129)),
+         P::None, 129},
+        {"blue differs", image(glyph, QImage::Format_RGB32, QRgba64::fromRgba(9, 9, 10, 255)),
+         P::NotGray, 0},
+        {"green differs", image(glyph, QImage::Format_RGB32, QRgba64::fromRgba(9, 10, 9, 255)),
+         P::NotGray, 0},
+        {"translucent", image(glyph, QImage::Format_ARGB32, gray16(0, 0xfefe)), P::NotOpaque, 0},
+        {"transparent", image(glyph, QImage::Format_ARGB32, gray16(0, 0)), P::NotOpaque, 0},
+        {"9 wide", image({9, 16}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
+        {"16 x 32", image({16, 32}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
+        {"15 high", image({8, 15}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
+    };
+    for (const auto &[name, made, problem, level] : rows)
+        QTest::newRow(name) << made << problem << QPoint(3, 5) << level;
+    QImage linear = image(glyph, QImage::Format_RGB32, gray16(0));
+    linear.setColorSpace(QColorSpace::SRgbLinear);
+    QTest::newRow("linear light") << linear << int(P::ToneCurve) << QPoint() << 0;
+}
+
+void TestFontEditor::imageAsGlyph()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, problem);
+    QFETCH(QPoint, at);
+    QFETCH(int, level);
+    FontEditor::ImageProblem why;
+    const auto glyph = FontEditor::fromImage(image, why);
+    QCOMPARE(int(why.what), problem);
+    QCOMPARE(glyph.has_value(), problem == FontEditor::ImageProblem::None);
+    if (problem == FontEditor::ImageProblem::Size)
+        QCOMPARE(why.size, image.size());
+    else if (!glyph && at != QPoint())
+        QCOMPARE(why.at, at);
+    for (int k = 1; glyph && k <= 128; ++k) {
+        const int x = (k - 1) % 8, y = (k - 1) / 8;
+        QCOMPARE(int((*glyph)[k - 1]), x == 3 && y == 5 ? level : (x + 16 * y) % 256);
+    }
 }
 
 // Random operations, each checked against the editor's own state before it.

@@ -579,33 +579,43 @@ void TestMainWindow::step()
         m_shadow->endPickMode();
         break;
     }
-    case 13: { // a stroke, in one quick move; the editor is given the cells the grid reports
-        const QPoint to = m_editor->cellRect(any(PixelsPerGlyph) + 1).center();
+    case 13: { // a stroke of two quick moves; the editor is given the cells the grid reports
+        const int turn = any(PixelsPerGlyph) + 1, end = any(PixelsPerGlyph) + 1;
         QSignalSpy entered(m_editor, &CellGrid::cellEntered);
         QTest::mousePress(m_editor, Qt::LeftButton, {}, m_editor->cellRect(k).center());
         m_marked[1] = k;
-        QTest::mouseMove(m_editor, to);
+        QTest::mouseMove(m_editor, m_editor->cellRect(turn).center());
         const qsizetype line = entered.size();
-        const QPoint out(-40, to.y()); // then along the row, over cells entered already, and out
+        QTest::mouseMove(m_editor, m_editor->cellRect(end).center());
+        const QPoint out(-40, m_editor->cellRect(end).center().y()); // along the row, and out
         QTest::mouseMove(m_editor, out);
         QTest::mouseRelease(m_editor, Qt::LeftButton, {}, out);
         const FontEditor::PixelClick press = m_shadow->clickPixel(k);
         say(refusalMessage(press.refusal));
         for (int i = 0; press.painted && i < entered.size(); ++i)
             m_shadow->paint(entered[i][0].toInt());
-        // However fast the move, each cell of the line once, each a neighbour of the last; no cell
-        // twice in a stroke, and none outside the grid.
+        // However fast the move, each cell of the first line once, each a neighbour of the last;
+        // no cell twice in a stroke, and none outside the grid.
         auto steps = [](int a, int b) { // the king's moves between two cells
             return std::max(std::abs((a - 1) % 8 - (b - 1) % 8),
                             std::abs((a - 1) / 8 - (b - 1) / 8));
         };
-        QCOMPARE(line, steps(k, m_editor->cellAt(to)));
+        QCOMPARE(line, steps(k, turn));
         QSet<int> cells{k};
         for (int i = 0, last = k; i < entered.size(); last = entered[i++][0].toInt()) {
             QVERIFY(i >= line || steps(last, entered[i][0].toInt()) == 1);
             QVERIFY(entered[i][0].toInt() >= 1 && !cells.contains(entered[i][0].toInt()));
             cells << entered[i][0].toInt();
         }
+        // After the turn, the stroke's cells hold a line as short as can be from the turn to the
+        // end: no gap, wherever the second line crosses the first.
+        QSet<int> reached{turn};
+        for (int n = 0; n < steps(turn, end); ++n)
+            for (const int c : QSet<int>(reached))
+                for (const int d : cells)
+                    if (steps(c, d) == 1 && steps(d, end) < steps(c, end))
+                        reached << d;
+        QVERIFY(reached.contains(end));
         break;
     }
     case 14:
