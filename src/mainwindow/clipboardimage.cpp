@@ -28,6 +28,9 @@ ClipboardImage decode(const QByteArray &png)
 {
     if (png.isEmpty())
         return {ClipboardImage::Unreadable, {}};
+    // Some owners, xclip among them, answer every request with the text they hold.
+    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
+        return {ClipboardImage::NoImage, {}};
     QBuffer buffer;
     buffer.setData(png);
     QImageReader reader(&buffer);
