@@ -6,7 +6,7 @@
 
 #include <array>
 
-// Everything the main window remembers between two events.
+// Everything the editor remembers between two events.
 struct EditorState {
     qint16 SelectedGlyph = 0; // glyph 1-96 in the pixel editor; 0 = none yet
     qint16 SelectedPixel = 0; // pixel cell 1-128 painted last

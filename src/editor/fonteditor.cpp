@@ -108,6 +108,9 @@ void FontEditor::paint(int pixel)
 
 void FontEditor::setPenLevel(int level)
 {
+    // The scroll bar shows the level, and tells it back only when it changes.
+    if (level == m_penLevel)
+        return;
     m_penLevel = level;
     m_state.PenColor = grayColor(quint8(level));
     emit penChanged();

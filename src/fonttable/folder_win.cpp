@@ -3,6 +3,9 @@
 #include "fonttable/resourcefile.h"
 #include "fonttable/winpath_p.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace fonttable
 {
 

@@ -6,10 +6,6 @@
 #include <memory>
 #include <string>
 
-#define WIN32_LEAN_AND_MEAN
-
-#include <windows.h>
-
 namespace fonttable
 {
 

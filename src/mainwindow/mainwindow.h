@@ -59,8 +59,8 @@ private:
     void showPen();
     void showPickMode();
     void showGridlines();
-    // Undo, Redo, Copy Glyph and Paste Glyph: from their keys anywhere in the window, or from
-    // the grids' context menu.
+    // Undo, Redo, Copy Glyph, Paste Glyph and Preview: from their keys anywhere in the window,
+    // or from the grids' context menu.
     void createEditActions();
     bool menusClosed() const;
     void undoOrRedo(bool redo);

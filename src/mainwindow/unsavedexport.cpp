@@ -23,6 +23,10 @@ QString exportUnsaved(QWidget *parent, const FontEditor &editor)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();
+    // Only ever a PNG: never a file of the archive's name, which may be missing just now.
+    if (!chosen.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return tr("Nothing was exported. %1: give a name that ends in .png.")
+            .arg(QDir::toNativeSeparators(chosen));
 #ifdef Q_OS_WIN
     const QByteArray path = QDir::toNativeSeparators(chosen).toUtf8();
 #else

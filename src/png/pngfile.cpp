@@ -4,12 +4,9 @@
 #include <QBuffer>
 #include <QImage>
 
-#include <array>
 #include <cerrno>
-#include <cmath>
 #include <csetjmp>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include <png.h>

@@ -9,6 +9,20 @@
 
 using namespace fonttable;
 
+namespace
+{
+
+// Wider or higher than this in device pixels the preview would be no use on any screen, and its
+// image could take more memory than there is.
+constexpr qint64 MaxSide = 32'768;
+
+} // namespace
+
+QString TextPreview::tooLong() const
+{
+    return tr("The text is too long to show here: shorten it, or choose a smaller zoom.");
+}
+
 TextPreview::TextPreview(const FontEditor &editor, QWidget *parent)
     : QWidget(parent), m_editor(editor)
 {
@@ -66,8 +80,16 @@ void TextPreview::rebuild()
         return;
     }
     const int n = blockSize();
-    m_levels = QImage(int(m_layout.columns) * GlyphWidth * n,
-                      int(m_layout.lines.size()) * GlyphHeight * n, QImage::Format_Grayscale8);
+    const qint64 width = m_layout.columns * GlyphWidth * n,
+                 height = m_layout.lines.size() * GlyphHeight * n;
+    m_tooLong = width > MaxSide || height > MaxSide;
+    if (m_tooLong) {
+        m_levels = m_shown = QImage();
+        setFixedSize(fontMetrics().size(0, tooLong()) + QSize(16, 16));
+        update();
+        return;
+    }
+    m_levels = QImage(int(width), int(height), QImage::Format_Grayscale8);
     m_levels.fill(0);
     drawText({m_levels.bits(), m_levels.bytesPerLine(), n}, m_editor.state().FontTable, m_layout);
     m_shown = QImage(m_levels.size(), QImage::Format_RGB32);
@@ -117,9 +139,10 @@ void TextPreview::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.fillRect(event->rect(), m_background);
-    if (!m_editor.state().TableLoaded) {
+    if (!m_editor.state().TableLoaded || m_tooLong) {
         painter.setPen(m_ink);
-        painter.drawText(rect(), Qt::AlignCenter, tr("Please read san11res.bin first."));
+        painter.drawText(rect(), Qt::AlignCenter,
+                         m_tooLong ? tooLong() : tr("Please read san11res.bin first."));
         return;
     }
     if (blockSize() * GlyphWidth * m_layout.columns != m_shown.width()) {

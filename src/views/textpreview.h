@@ -38,6 +38,7 @@ private:
     void tableChanged(int glyph, int pixel);
     void showLevels(const QRect &device);
     QRect logicalRect(const QRect &device) const;
+    QString tooLong() const;
 
     const FontEditor &m_editor;
     QString m_text;
@@ -47,4 +48,5 @@ private:
     std::array<QRgb, 256> m_colors{};
     QImage m_levels; // the text's levels, one byte a device pixel
     QImage m_shown;  // in colour
+    bool m_tooLong = false;
 };
