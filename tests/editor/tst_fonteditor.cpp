@@ -96,6 +96,12 @@ void TestFontEditor::imageAsGlyph_data()
     QImage linear = image(glyph, QImage::Format_RGB32, gray16(0));
     linear.setColorSpace(QColorSpace::SRgbLinear);
     QTest::newRow("linear light") << linear << int(P::ToneCurve) << QPoint() << 0;
+    QImage gamma18 = image(glyph, QImage::Format_RGB32, gray16(0));
+    gamma18.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 1.8f));
+    QTest::newRow("gamma 1.8") << gamma18 << int(P::ToneCurve) << QPoint() << 0;
+    QImage gamma22 = image(glyph, QImage::Format_RGB32, gray16(77 * 257));
+    gamma22.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 2.2f));
+    QTest::newRow("gamma 2.2") << gamma22 << int(P::None) << QPoint(3, 5) << 77;
 }
 
 void TestFontEditor::imageAsGlyph()

@@ -67,6 +67,17 @@ void TestTessoraPng::details()
     save(in("palette.png"), png(table, 8, 3, chunk("PLTE", grays)));
     QCOMPARE(std::get<0>(run({"import", in("palette.png"), copy})), 0);
     QVERIFY(Snapshot::of(copy) == Snapshot::archive(mapped));
+    // A PNG written over keeps its owner and its permissions, also when root writes it.
+    if (!m_windows && ::geteuid() == 0) {
+        save(in("owned.png"), png({}, 8, 0));
+        QVERIFY(::chown(path(in("owned.png")), 65'534, 65'534) == 0 &&
+                ::chmod(path(in("owned.png")), 0640) == 0);
+        QCOMPARE(std::get<0>(run({"export", in("table.bin"), in("owned.png"), "--quiet"})), 0);
+        struct stat owned;
+        QVERIFY(::stat(path(in("owned.png")), &owned) == 0);
+        QVERIFY(owned.st_uid == 65'534 && owned.st_gid == 65'534 && (owned.st_mode & 0777) == 0640);
+        QCOMPARE(QImage(in("owned.png")).pixelColor(5, 7).red(), table.byte(128 * 7 + 5 + 1));
+    }
     // An import that cannot write fails, saying why, and writes nothing: here another program
     // holds a lock on the block, as the game might.
     if (!m_windows) {
