@@ -49,75 +49,56 @@ void TestFontEditor::imageAsGlyph_data()
     using P = FontEditor::ImageProblem;
     QTest::addColumn<QImage>("image");
     QTest::addColumn<int>("problem");
-    QTest::addColumn<QPoint>("at");
     QTest::addColumn<int>("level"); // of the pixel at (3, 5), the rest being (x + 16 * y) % 256
-    auto image = [](QSize size, QImage::Format format, QRgba64 odd) {
+    // An image of grays with another pixel at (3, 5), stored as it is also at 16 bits, where a
+    // colour would be rounded to 8 bits on its way.
+    auto image = [](QImage::Format format, QRgba64 odd, QColorSpace space = QColorSpace::SRgb,
+                    QSize size = {8, 16}) {
         QImage made(size, format);
         for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x) {
-                const quint16 v = quint16((x + 16 * y) % 256 * 257);
-                made.setPixelColor(x, y, QColor(QRgba64::fromRgba64(v, v, v, 0xffff)));
-            }
-        if (size.width() > 3 && size.height() > 5)
-            made.setPixelColor(3, 5, QColor(odd));
-        // The 16-bit sample itself, which a colour would round to 8 bits on its way.
+            for (int x = 0; x < size.width(); ++x)
+                made.setPixelColor(
+                    x, y,
+                    QColor::fromRgb((x + 16 * y) % 256, (x + 16 * y) % 256, (x + 16 * y) % 256));
+        made.setPixelColor(3, 5, QColor(odd));
         if (format == QImage::Format_Grayscale16)
             reinterpret_cast<quint16 *>(made.scanLine(5))[3] = odd.red();
+        made.setColorSpace(space);
         return made;
     };
-    const QSize glyph(8, 16);
-    auto gray16 = [](quint16 v, quint16 a = 0xffff) {
+    auto gray = [](quint16 v, quint16 a = 0xffff) {
         return QRgba64::fromRgba64(v, v, v, a);
     };
-    const struct {
-        const char *name;
-        QImage image;
-        int problem;
-        int level;
-    } rows[] = {
-        {"8-bit gray", image(glyph, QImage::Format_Grayscale8, gray16(77 * 257)), P::None, 77},
-        {"RGB gray", image(glyph, QImage::Format_RGB32, gray16(200 * 257)), P::None, 200},
-        {"16-bit, rounded down", image(glyph, QImage::Format_Grayscale16, gray16(32'896 + 128)),
-         P::None, 128},
-        {"16-bit, rounded up", image(glyph, QImage::Format_Grayscale16, gray16(32'896 + 129)),
-         P::None, 129},
-        {"blue differs", image(glyph, QImage::Format_RGB32, QRgba64::fromRgba(9, 9, 10, 255)),
-         P::NotGray, 0},
-        {"green differs", image(glyph, QImage::Format_RGB32, QRgba64::fromRgba(9, 10, 9, 255)),
-         P::NotGray, 0},
-        {"translucent", image(glyph, QImage::Format_ARGB32, gray16(0, 0xfefe)), P::NotOpaque, 0},
-        {"transparent", image(glyph, QImage::Format_ARGB32, gray16(0, 0)), P::NotOpaque, 0},
-        {"9 wide", image({9, 16}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
-        {"16 x 32", image({16, 32}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
-        {"15 high", image({8, 15}, QImage::Format_Grayscale8, gray16(0)), P::Size, 0},
-    };
-    for (const auto &[name, made, problem, level] : rows)
-        QTest::newRow(name) << made << problem << QPoint(3, 5) << level;
-    QImage linear = image(glyph, QImage::Format_RGB32, gray16(0));
-    linear.setColorSpace(QColorSpace::SRgbLinear);
-    QTest::newRow("linear light") << linear << int(P::ToneCurve) << QPoint() << 0;
-    QImage gamma18 = image(glyph, QImage::Format_RGB32, gray16(0));
-    gamma18.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 1.8f));
-    QTest::newRow("gamma 1.8") << gamma18 << int(P::ToneCurve) << QPoint() << 0;
-    QImage gamma22 = image(glyph, QImage::Format_RGB32, gray16(77 * 257));
-    gamma22.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 2.2f));
-    QTest::newRow("gamma 2.2") << gamma22 << int(P::None) << QPoint(3, 5) << 77;
+    const auto G8 = QImage::Format_Grayscale8, G16 = QImage::Format_Grayscale16,
+               RGB = QImage::Format_RGB32, ARGB = QImage::Format_ARGB32;
+    QTest::newRow("8-bit gray") << image(G8, gray(77 * 257)) << int(P::None) << 77;
+    QTest::newRow("16-bit, rounded down") << image(G16, gray(32'896 + 128)) << int(P::None) << 128;
+    QTest::newRow("16-bit, rounded up") << image(G16, gray(32'896 + 129)) << int(P::None) << 129;
+    QTest::newRow("blue differs") << image(RGB, QRgba64::fromRgba(9, 9, 10, 255)) << int(P::NotGray)
+                                  << 0;
+    QTest::newRow("translucent") << image(ARGB, gray(0, 0xfefe)) << int(P::NotOpaque) << 0;
+    QTest::newRow("transparent") << image(ARGB, gray(0, 0)) << int(P::NotOpaque) << 0;
+    QTest::newRow("9 wide") << image(G8, gray(0), QColorSpace::SRgb, {9, 16}) << int(P::Size) << 0;
+    QTest::newRow("15 high") << image(G8, gray(0), QColorSpace::SRgb, {8, 15}) << int(P::Size) << 0;
+    QTest::newRow("linear light") << image(RGB, gray(0), QColorSpace::SRgbLinear)
+                                  << int(P::ToneCurve) << 0;
+    QTest::newRow("gamma 1.8") << image(RGB, gray(0), {QColorSpace::Primaries::SRgb, 1.8f})
+                               << int(P::ToneCurve) << 0;
+    QTest::newRow("gamma 2.2") << image(RGB, gray(77 * 257), {QColorSpace::Primaries::SRgb, 2.2f})
+                               << int(P::None) << 77;
 }
 
 void TestFontEditor::imageAsGlyph()
 {
     QFETCH(QImage, image);
     QFETCH(int, problem);
-    QFETCH(QPoint, at);
     QFETCH(int, level);
     FontEditor::ImageProblem why;
     const auto glyph = FontEditor::fromImage(image, why);
     QCOMPARE(int(why.what), problem);
     QCOMPARE(glyph.has_value(), problem == FontEditor::ImageProblem::None);
-    if (problem == FontEditor::ImageProblem::Size)
-        QCOMPARE(why.size, image.size());
-    else if (!glyph && at != QPoint())
-        QCOMPARE(why.at, at);
+    QVERIFY(problem != why.Size || why.size == image.size());
+    QVERIFY((problem != why.NotGray && problem != why.NotOpaque) || why.at == QPoint(3, 5));
     for (int k = 1; glyph && k <= 128; ++k) {
         const int x = (k - 1) % 8, y = (k - 1) / 8;
         QCOMPARE(int((*glyph)[k - 1]), x == 3 && y == 5 ? level : (x + 16 * y) % 256);
