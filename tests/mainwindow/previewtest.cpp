@@ -27,6 +27,7 @@ void TestMainWindow::preview()
     QCOMPARE(m_window->findChildren<PreviewWindow *>().size(), 1);
     TextPreview *view = window->preview();
     QCOMPARE(view->accessibleDescription(), "Please read san11res.bin first.");
+    QCOMPARE(view->layout().columns, 30); // the sample's first line, "Liu Bei, Guan Yu and ..."
     // Every character with a glyph, a line of one that has none, and a short line.
     QString text;
     for (char32_t c = 32; c < 127; ++c)
