@@ -30,7 +30,7 @@ FontEditor::Outcome FontEditor::read()
     m_state.FontTable = result.archive.base;
     m_state.ResourcePath = displayPath(m_folder, result.archive.name);
     m_state.Archive = result.archive;
-    m_viewer = {true, true, false};
+    m_viewerGridlines = {true, true, false};
     m_state.TableLoaded = true;
     // The pixel editor shows the glyph as the archive holds it, not as it was before.
     loadPixelValues();
@@ -55,7 +55,7 @@ FontEditor::Outcome FontEditor::loadGlyph(int glyph)
         return {Refusal::NotRead, {}};
     m_state.SelectedGlyph = qint16(glyph);
     loadPixelValues();
-    m_editor.enabled = true;
+    m_editorGridlines.enabled = true;
     emit selectionChanged();
     emit gridlinesChanged();
     return {};
@@ -131,20 +131,20 @@ void FontEditor::endPickMode()
 // The table's check mark stands while its borders are off.
 void FontEditor::toggleViewerGridlines()
 {
-    if (!m_viewer.enabled)
+    if (!m_viewerGridlines.enabled)
         return;
-    m_viewer.checked = !m_viewer.checked;
-    m_viewer.borders = !m_viewer.checked;
+    m_viewerGridlines.checked = !m_viewerGridlines.checked;
+    m_viewerGridlines.borders = !m_viewerGridlines.checked;
     emit gridlinesChanged();
 }
 
 // The editor's check mark stands while its borders are on.
 void FontEditor::toggleEditorGridlines()
 {
-    if (!m_editor.enabled)
+    if (!m_editorGridlines.enabled)
         return;
-    m_editor.checked = !m_editor.checked;
-    m_editor.borders = m_editor.checked;
+    m_editorGridlines.checked = !m_editorGridlines.checked;
+    m_editorGridlines.borders = m_editorGridlines.checked;
     emit gridlinesChanged();
 }
 

@@ -63,8 +63,8 @@ public:
     const EditorState &state() const { return m_state; }
     const fonttable::Folder &folder() const { return m_folder; }
     int penLevel() const { return m_penLevel; }
-    const Gridlines &viewerGridlines() const { return m_viewer; }
-    const Gridlines &editorGridlines() const { return m_editor; }
+    const Gridlines &viewerGridlines() const { return m_viewerGridlines; }
+    const Gridlines &editorGridlines() const { return m_editorGridlines; }
 
     Outcome read();
     Outcome save();
@@ -138,8 +138,8 @@ private:
     const fonttable::FileCalls m_fileCalls;
     EditorState m_state;
     int m_penLevel = 255; // HScroll1's value
-    Gridlines m_viewer;
-    Gridlines m_editor;
+    Gridlines m_viewerGridlines;
+    Gridlines m_editorGridlines;
     std::optional<Change> m_open; // the change under way: a stroke goes on until the next command
     bool m_strokePaints = false;  // the last click on a pixel painted
     std::vector<Change> m_undone, m_redone; // every change of this session
